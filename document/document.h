@@ -1,0 +1,179 @@
+#pragma once
+// The open project: a stage of fixed size with its objects, a timeline of
+// frames with its events, the media they use, the per-frame publishing codes
+// and the undo history. Everything runs on the user-interface thread.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "document/event.h"
+#include "document/interfaces.h"
+#include "document/media_object.h"
+#include "document/media_resource.h"
+
+namespace tavlin {
+
+class Canvas;
+class DragPath;  // document/drag_path.h; pickPath and dragTo live there too
+class RecordReader;
+
+// Bounds that keep absurd documents from allocating without limit.
+constexpr int32_t kMaxLength = 1000000;
+constexpr int32_t kMaxStageSide = 2048;
+
+// Frame flag bits: the two low bits are the frame code, bit 2 the user's mark.
+enum FrameCode : uint8_t { kNotCoded = 0, kFullFrame = 1, kKeyFrame = 2, kDiffFrame = 3 };
+constexpr uint8_t kCodeMask = 3;
+constexpr uint8_t kFixedMark = 4;
+
+// Snapshots of the whole document as project-file texts.
+struct UndoHistory {
+    std::vector<std::string> snapshots;
+    int32_t position = 0;
+};
+
+class Document {
+public:
+    // Sizes below 1 take the settings "def_width" / "def_height"; the length,
+    // qualities and the wait of new events come from the settings too.
+    Document(int32_t width, int32_t height);
+    ~Document();
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    // Closes the info window, destroys every object and event, forgets the
+    // running events and zeroes the frame flags. Resources stay.
+    void clear();
+    // False (and nothing changes) outside 1..kMaxStageSide.
+    bool setStageSize(int32_t width, int32_t height);
+    // False (and nothing changes) outside 1..kMaxLength.
+    bool setLength(int32_t n);
+    // Grows the length to cover the first range of every object.
+    void extendLength();
+    // Runs the events (with a timeline present) and asks for a redraw.
+    void setCurrentFrame(int32_t frame);
+    // Goes to the nearest coded frame at or before `frame`.
+    void seekCodedFrame(int32_t frame);
+
+    // Objects. addObject puts it in front of the first selected object (at the
+    // front when nothing is selected) and takes ownership.
+    MediaObject* addObject(std::unique_ptr<MediaObject> object);
+    void removeObject(MediaObject* object);
+    void removeSelected();
+    int32_t firstSelectedIndex() const;
+    void selectAll(bool selected);
+    int32_t selectedCount() const;
+    int32_t indexOf(const MediaObject* object) const;
+    // Reads object blocks (".O k" and their records) while the record in hand
+    // starts with "O", adding each. False on a bad kind, a failed read or the
+    // end of the input; the objects read so far stay.
+    bool readObjects(RecordReader& in);
+
+    // Events.
+    Event* addEvent(int32_t kind, int32_t first, int32_t last);
+    void removeEvent(Event* event);
+    Event* findEvent(int32_t kind, int32_t frame) const;
+    bool eventOverlaps(int32_t kind, int32_t first, int32_t last) const;
+    // addEvent for the commands that create events for buttons and imported
+    // sounds: null, with the message "e_ev_overlap", when the range overlaps
+    // an event of the kind.
+    Event* addEventChecked(int32_t kind, int32_t first, int32_t last);
+    void enterFrame();
+    void timerStep();
+    void applySwitches();
+    // play direction x play speed
+    int32_t playRate() const { return playDirection * playSpeed; }
+
+    // Frame codes.
+    int32_t recomputeFrameCodes();
+    void fixFrameCodes(int32_t step, int32_t first, int32_t last, int32_t code);
+    uint8_t frameCode(int32_t frame) const;
+
+    void setEditMode(bool edit);
+    // Draws the current frame into the stage picture.
+    void render();
+    void purgeResources();
+    void setFileName(const std::string& name);
+
+    // Media resources.
+    std::vector<std::unique_ptr<MediaResource>>& resources(MediaKind kind);
+    // The resource of that exact name, or null.
+    MediaResource* findResource(MediaKind kind, const std::string& name) const;
+    // Finds the resource, or loads the file and keeps it; null when it does
+    // not load (nothing is asked).
+    MediaResource* loadResource(MediaKind kind, const std::string& path);
+
+    // Clipboard of stage objects, as project-file object records.
+    void copySelected();
+    void cutSelected();
+    void paste();
+
+    // Undo history.
+    void snapshot();
+    bool canUndo() const { return history.position > 0; }
+    void undo();
+    void redo();
+    void clearHistory();
+
+    // Clock and chance.
+    int64_t now() const;
+    void setClock(Clock clock) { clock_ = std::move(clock); }
+    void seedRandom(uint32_t seed) { random_.seed(seed); }
+    uint32_t nextRandom() { return uint32_t(random_()); }
+
+    void redraw();
+
+    // Fields.
+    DocumentView* view = nullptr;
+    InfoWindow* infoWindow = nullptr;
+    TimelineView* timeline = nullptr;
+    Clipboard* clipboard = nullptr;
+    AudioOutput* audio = nullptr;
+
+    int32_t stageWidth;
+    int32_t stageHeight;
+    int32_t currentFrame = 0;
+    int32_t length;
+    std::vector<std::unique_ptr<MediaObject>> objects;
+    std::vector<std::unique_ptr<Event>> events;
+    DragPath* activeDragPath = nullptr;
+    int32_t mouseDown = 0;
+    std::unique_ptr<Canvas> stage;
+    std::array<Event*, kEventKinds> runningEvent{};
+    std::array<int32_t, kEventKinds> kindSwitch{1, 1, 1, 1, 1};
+    int32_t playSpeed = 100;
+    int32_t playDirection = 1;
+    std::vector<std::unique_ptr<MediaResource>> imageResources;
+    std::vector<std::unique_ptr<MediaResource>> videoResources;
+    std::vector<std::unique_ptr<MediaResource>> soundResources;
+    int32_t redrawNeeded = 0;
+    int32_t lastThumbX = 0;
+    int32_t busy = 0;
+    std::string fileName;
+    std::string lastPublishFolder;
+    int32_t contentFlag = 0;
+    int32_t publishDate = 0;
+    int32_t editMode = 0;
+    std::vector<uint8_t> frameFlags;
+    int32_t codedFrameCount = 0;
+    int32_t frameSkip = 0;
+    int32_t jpegQuality;
+    int32_t diffQuality;
+    int32_t inPoint = 0;
+    int32_t outPoint = 99;
+    UndoHistory history;
+    int64_t nextAnimationTime = 0;
+
+private:
+    void markRange(int32_t first, int32_t last);
+    void restoreSnapshot(int32_t index);
+
+    Clock clock_;
+    std::mt19937 random_;
+};
+
+}  // namespace tavlin

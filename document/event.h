@@ -1,0 +1,147 @@
+#pragma once
+// Timeline events. Each covers a frame range; entering the range makes it the
+// running event of its kind, and after its wait it fires.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "document/interfaces.h"
+
+namespace tavlin {
+
+class Document;
+class RecordReader;
+class SoundResource;
+
+enum EventKind : int32_t { kPlayEvent = 0, kJumpEvent = 1, kSoundEvent = 2, kLinkEvent = 3, kParamEvent = 4 };
+constexpr int32_t kEventKinds = 5;
+
+class Event {
+public:
+    // The wait comes from the setting "def_wtime" at each creation.
+    Event(int32_t first, int32_t last);
+    virtual ~Event() = default;
+    Event(const Event&) = delete;
+    Event& operator=(const Event&) = delete;
+
+    // The virtual operations, in this order for every kind.
+    virtual void fire() = 0;
+    // Leaves the running state (what that means depends on the kind).
+    virtual void stop() = 0;
+    // due = now + wait.
+    virtual void arm();
+    // Fires when armed and due; true when it fired.
+    virtual bool tick();
+    virtual int32_t kind() const = 0;
+    // A blue bar in the kind's row of the timeline's event section.
+    virtual void drawTimelineBar(const TimelineArea& timeline) const;
+    // Reads records from the one after ".E k" on (the base: ".ER", ".ET");
+    // returns with the first record that is not its own in hand. False on a
+    // malformed record or at the end of the input.
+    virtual bool read(RecordReader& in);
+    // Appends the event's records (the base: ".ER", ".ET").
+    virtual bool write(std::string& out) const;
+
+    bool covers(int32_t frame) const { return first <= frame && frame <= last; }
+
+    // A new event of a stored kind 0..4, or null.
+    static std::unique_ptr<Event> create(int32_t kind, int32_t first, int32_t last);
+
+    int32_t first;
+    int32_t last;
+    int32_t wait;          // milliseconds
+    int64_t due = 0;       // clock time at which it fires; 0 = not armed
+    Document* document = nullptr;
+
+protected:
+    // Reads the kind's own records after the common ones; `readOwn` returns
+    // 1 when it consumed the record in hand, 0 when the record is not its own,
+    // -1 on a malformed record.
+    bool readLoop(RecordReader& in);
+    virtual int32_t readOwn(RecordReader& in);
+    // The bar's row and y, or false when the row is scrolled away.
+    bool barRow(const TimelineArea& timeline, int32_t* y) const;
+};
+
+class PlayEvent : public Event {
+public:
+    using Event::Event;
+    void fire() override;
+    void stop() override;
+    void arm() override;
+    bool tick() override;
+    int32_t kind() const override { return kPlayEvent; }
+    bool write(std::string& out) const override;
+
+    int32_t interruptible = 0;  // 1: the viewer may drag while it plays
+
+protected:
+    int32_t readOwn(RecordReader& in) override;
+};
+
+class JumpEvent : public Event {
+public:
+    using Event::Event;
+    void fire() override;
+    void stop() override {}
+    int32_t kind() const override { return kJumpEvent; }
+    void drawTimelineBar(const TimelineArea& timeline) const override;
+    bool write(std::string& out) const override;
+
+    std::vector<int32_t> targets;
+
+protected:
+    int32_t readOwn(RecordReader& in) override;
+};
+
+class SoundEvent : public Event {
+public:
+    using Event::Event;
+    void fire() override;
+    void stop() override;
+    int32_t kind() const override { return kSoundEvent; }
+    bool write(std::string& out) const override;
+
+    SoundResource* sound = nullptr;
+    int32_t repeat = 0;
+
+protected:
+    int32_t readOwn(RecordReader& in) override;
+};
+
+class LinkEvent : public Event {
+public:
+    using Event::Event;
+    // Links only open in the published content.
+    void fire() override {}
+    void stop() override {}
+    int32_t kind() const override { return kLinkEvent; }
+    bool write(std::string& out) const override;
+
+    std::string target;   // window name
+    std::string address;
+
+protected:
+    int32_t readOwn(RecordReader& in) override;
+};
+
+class ParamEvent : public Event {
+public:
+    using Event::Event;
+    // Applies "$play_dir=" and "$play_speed=" tokens; the rest is for the viewer.
+    void fire() override;
+    void stop() override {}
+    // Fires at the next timer step.
+    void arm() override;
+    int32_t kind() const override { return kParamEvent; }
+    bool write(std::string& out) const override;
+
+    std::string text;
+
+protected:
+    int32_t readOwn(RecordReader& in) override;
+};
+
+}  // namespace tavlin

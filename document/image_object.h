@@ -1,0 +1,29 @@
+#pragma once
+// A stage object that shows a picture.
+
+#include "document/media_object.h"
+
+namespace tavlin {
+
+class ImageResource;
+
+class ImageObject : public MediaObject {
+public:
+    explicit ImageObject(Document& document);
+
+    Size mediaSize() const override;
+    void draw(Canvas& picture, int32_t frame) override;
+    void drawTimelineBar(const TimelineArea& timeline, int32_t y) const override;
+    int32_t kind() const override { return kImageObject; }
+    std::string icon() const override { return "bimage.png"; }
+    bool read(RecordReader& in) override;
+    bool write(std::string& out) const override;
+
+    // Uses the picture; creates a range at the current frame when there is
+    // none; takes the picture's size when the rectangle is 0 x 0.
+    void attachImage(ImageResource* resource);
+
+    ImageResource* picture = nullptr;
+};
+
+}  // namespace tavlin

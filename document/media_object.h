@@ -1,0 +1,123 @@
+#pragma once
+// Stage objects: the common base of video objects, image objects and drag
+// paths. Every object belongs to one document, which owns it.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "document/interfaces.h"
+
+namespace tavlin {
+
+class Canvas;
+class Document;
+class MediaResource;
+class RecordReader;
+struct Image;
+enum class MediaKind : int32_t;
+
+// An inclusive frame range.
+struct FrameRange {
+    int32_t first = 0;
+    int32_t last = 0;
+    bool operator==(const FrameRange&) const = default;
+};
+
+struct Size {
+    int32_t width = 0;
+    int32_t height = 0;
+    bool operator==(const Size&) const = default;
+};
+
+// Results of hitTest.
+enum HitCode : int32_t {
+    kHitNone = 0,
+    kHitTopLeft = 1,
+    kHitTopRight = 2,
+    kHitBottomLeft = 3,
+    kHitBottomRight = 4,
+    kHitMove = 5,
+    kHitPathPoint = 6,    // drag paths only; index = the point
+    kHitPathSegment = 7,  // drag paths only; index = the segment's end point
+};
+
+// Object kinds as stored in files.
+enum ObjectKind : int32_t { kVideoObject = 0, kImageObject = 1, kDragPath = 2 };
+
+class MediaObject {
+public:
+    explicit MediaObject(Document& document);
+    virtual ~MediaObject();
+    MediaObject(const MediaObject&) = delete;
+    MediaObject& operator=(const MediaObject&) = delete;
+
+    // The virtual operations, in this order for every kind.
+    // Advances an animation (thumb pictures); true when something changed.
+    virtual bool animate();
+    virtual bool isAnimatedAt(int32_t frame) const;
+    virtual void moveTo(int32_t x, int32_t y);
+    virtual void resize(int32_t w, int32_t h);
+    // moveTo, then resize.
+    virtual void setRect(int32_t x, int32_t y, int32_t w, int32_t h);
+    // A HitCode; `index` (may be null) receives the point or segment of the
+    // drag path results.
+    virtual int32_t hitTest(int32_t x, int32_t y, int32_t tolerance, int32_t* index) const;
+    // The size of the object's media, 0 x 0 without any.
+    virtual Size mediaSize() const = 0;
+    virtual void draw(Canvas& picture, int32_t frame) = 0;
+    // y = the top of the object's row in the timeline.
+    virtual void drawTimelineBar(const TimelineArea& timeline, int32_t y) const = 0;
+    virtual int32_t kind() const = 0;
+    // File name of the object's icon picture in the resource folder.
+    virtual std::string icon() const = 0;
+    // Reads records from the one after ".O k" on; returns with the first
+    // record that is not its own in hand. The base reads the common records
+    // (".OP", ".OR", ".ON", ".OE", ".OL"). False on a malformed record or at
+    // the end of the input.
+    virtual bool read(RecordReader& in);
+    // Appends the object's records (the base: the common ones).
+    virtual bool write(std::string& out) const;
+
+    // Visible at f when f lies in one of the ranges.
+    bool visibleAt(int32_t frame) const;
+    // Names the object base + the smallest n >= 0 that no object of the
+    // document uses yet.
+    void uniqueName(const std::string& base);
+    // Drops inverted ranges, clamps negative ends to 0 and merges ranges that
+    // overlap or touch, keeping the list order.
+    void normalizeRanges();
+
+    // A new object of a stored kind (0 video, 1 image, 2 drag path), or null.
+    // Every kind is constructed as Kind(Document&) with its initial values.
+    static std::unique_ptr<MediaObject> create(Document& document, int32_t kind);
+
+    Document* document;
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<FrameRange> ranges;
+    std::string name;
+    int32_t selected = 0;
+    int32_t enabled = 1;
+    int32_t locked = 0;
+
+protected:
+    // One range bar in the object's timeline row, cut to the frames column.
+    void drawRangeBar(const TimelineArea& timeline, int32_t y, FrameRange range, uint32_t colour) const;
+    // The stand-in drawn when an object has no media: white box, black
+    // outline, the text centred.
+    void drawPlaceholder(Canvas& picture, const std::string& text) const;
+    // Draws a picture scaled into the rectangle (skipped for absurd sizes).
+    void drawScaled(Canvas& picture, const Image& image) const;
+    // Resolves a stored media name through the reader, or loads it directly.
+    MediaResource* resolve(RecordReader& in, MediaKind kind, const std::string& storedName) const;
+};
+
+// The timeline's x for a frame: trunc((f - firstFrame) * zoom) + 140.
+int32_t timelineX(const TimelineArea& timeline, int32_t frame);
+constexpr int32_t kTimelineLeft = 140;
+
+}  // namespace tavlin
