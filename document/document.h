@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -19,7 +20,8 @@ namespace tavlin {
 
 class Canvas;
 class DragPath;  // document/drag_path.h; pickPath and dragTo live there too
-class RecordReader;
+class ProjectReader;  // document/project_text.h
+class ProjectWriter;
 
 // Bounds that keep absurd documents from allocating without limit.
 constexpr int32_t kMaxLength = 1000000;
@@ -71,7 +73,7 @@ public:
     // Reads object blocks (".O k" and their records) while the record in hand
     // starts with "O", adding each. False on a bad kind, a failed read or the
     // end of the input; the objects read so far stay.
-    bool readObjects(RecordReader& in);
+    bool readObjects(ProjectReader& in);
 
     // Events.
     Event* addEvent(int32_t kind, int32_t first, int32_t last);
@@ -106,6 +108,9 @@ public:
     // Finds the resource, or loads the file and keeps it; null when it does
     // not load (nothing is asked).
     MediaResource* loadResource(MediaKind kind, const std::string& path);
+    // Turns a stored media name into a resource while objects and events read
+    // their records: through mediaResolver when set, else loadResource.
+    MediaResource* resolveMedia(MediaKind kind, const std::string& storedName);
 
     // Clipboard of stage objects, as project-file object records.
     void copySelected();
@@ -133,6 +138,9 @@ public:
     TimelineView* timeline = nullptr;
     Clipboard* clipboard = nullptr;
     AudioOutput* audio = nullptr;
+    // Set by the project file reader: finds moved media and asks the user
+    // about missing ones.
+    std::function<MediaResource*(MediaKind, const std::string&)> mediaResolver;
 
     int32_t stageWidth;
     int32_t stageHeight;

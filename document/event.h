@@ -12,7 +12,8 @@
 namespace tavlin {
 
 class Document;
-class RecordReader;
+class ProjectReader;  // document/project_text.h
+class ProjectWriter;
 class SoundResource;
 
 enum EventKind : int32_t { kPlayEvent = 0, kJumpEvent = 1, kSoundEvent = 2, kLinkEvent = 3, kParamEvent = 4 };
@@ -40,9 +41,9 @@ public:
     // Reads records from the one after ".E k" on (the base: ".ER", ".ET");
     // returns with the first record that is not its own in hand. False on a
     // malformed record or at the end of the input.
-    virtual bool read(RecordReader& in);
+    virtual bool read(ProjectReader& in);
     // Appends the event's records (the base: ".ER", ".ET").
-    virtual bool write(std::string& out) const;
+    virtual bool write(ProjectWriter& out) const;
 
     bool covers(int32_t frame) const { return first <= frame && frame <= last; }
 
@@ -59,8 +60,8 @@ protected:
     // Reads the kind's own records after the common ones; `readOwn` returns
     // 1 when it consumed the record in hand, 0 when the record is not its own,
     // -1 on a malformed record.
-    bool readLoop(RecordReader& in);
-    virtual int32_t readOwn(RecordReader& in);
+    bool readLoop(ProjectReader& in);
+    virtual int32_t readOwn(ProjectReader& in);
     // The bar's row and y, or false when the row is scrolled away.
     bool barRow(const TimelineArea& timeline, int32_t* y) const;
 };
@@ -73,12 +74,12 @@ public:
     void arm() override;
     bool tick() override;
     int32_t kind() const override { return kPlayEvent; }
-    bool write(std::string& out) const override;
+    bool write(ProjectWriter& out) const override;
 
     int32_t interruptible = 0;  // 1: the viewer may drag while it plays
 
 protected:
-    int32_t readOwn(RecordReader& in) override;
+    int32_t readOwn(ProjectReader& in) override;
 };
 
 class JumpEvent : public Event {
@@ -88,12 +89,12 @@ public:
     void stop() override {}
     int32_t kind() const override { return kJumpEvent; }
     void drawTimelineBar(const TimelineArea& timeline) const override;
-    bool write(std::string& out) const override;
+    bool write(ProjectWriter& out) const override;
 
     std::vector<int32_t> targets;
 
 protected:
-    int32_t readOwn(RecordReader& in) override;
+    int32_t readOwn(ProjectReader& in) override;
 };
 
 class SoundEvent : public Event {
@@ -102,13 +103,13 @@ public:
     void fire() override;
     void stop() override;
     int32_t kind() const override { return kSoundEvent; }
-    bool write(std::string& out) const override;
+    bool write(ProjectWriter& out) const override;
 
     SoundResource* sound = nullptr;
     int32_t repeat = 0;
 
 protected:
-    int32_t readOwn(RecordReader& in) override;
+    int32_t readOwn(ProjectReader& in) override;
 };
 
 class LinkEvent : public Event {
@@ -118,13 +119,13 @@ public:
     void fire() override {}
     void stop() override {}
     int32_t kind() const override { return kLinkEvent; }
-    bool write(std::string& out) const override;
+    bool write(ProjectWriter& out) const override;
 
     std::string target;   // window name
     std::string address;
 
 protected:
-    int32_t readOwn(RecordReader& in) override;
+    int32_t readOwn(ProjectReader& in) override;
 };
 
 class ParamEvent : public Event {
@@ -136,12 +137,12 @@ public:
     // Fires at the next timer step.
     void arm() override;
     int32_t kind() const override { return kParamEvent; }
-    bool write(std::string& out) const override;
+    bool write(ProjectWriter& out) const override;
 
     std::string text;
 
 protected:
-    int32_t readOwn(RecordReader& in) override;
+    int32_t readOwn(ProjectReader& in) override;
 };
 
 }  // namespace tavlin

@@ -16,8 +16,8 @@ public:
     void drawTimelineBar(const TimelineArea& timeline, int32_t y) const override;
     int32_t kind() const override { return kImageObject; }
     std::string icon() const override { return "bimage.png"; }
-    bool read(RecordReader& in) override;
-    bool write(std::string& out) const override;
+    bool read(ProjectReader& in) override;
+    bool write(ProjectWriter& out) const override;
 
     // Uses the picture; creates a range at the current frame when there is
     // none; takes the picture's size when the rectangle is 0 x 0.

@@ -14,7 +14,8 @@ namespace tavlin {
 class Canvas;
 class Document;
 class MediaResource;
-class RecordReader;
+class ProjectReader;  // document/project_text.h
+class ProjectWriter;
 struct Image;
 enum class MediaKind : int32_t;
 
@@ -76,9 +77,9 @@ public:
     // record that is not its own in hand. The base reads the common records
     // (".OP", ".OR", ".ON", ".OE", ".OL"). False on a malformed record or at
     // the end of the input.
-    virtual bool read(RecordReader& in);
+    virtual bool read(ProjectReader& in);
     // Appends the object's records (the base: the common ones).
-    virtual bool write(std::string& out) const;
+    virtual bool write(ProjectWriter& out) const;
 
     // Visible at f when f lies in one of the ranges.
     bool visibleAt(int32_t frame) const;
@@ -112,8 +113,6 @@ protected:
     void drawPlaceholder(Canvas& picture, const std::string& text) const;
     // Draws a picture scaled into the rectangle (skipped for absurd sizes).
     void drawScaled(Canvas& picture, const Image& image) const;
-    // Resolves a stored media name through the reader, or loads it directly.
-    MediaResource* resolve(RecordReader& in, MediaKind kind, const std::string& storedName) const;
 };
 
 // The timeline's x for a frame: trunc((f - firstFrame) * zoom) + 140.

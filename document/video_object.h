@@ -16,8 +16,8 @@ public:
     void drawTimelineBar(const TimelineArea& timeline, int32_t y) const override;
     int32_t kind() const override { return kVideoObject; }
     std::string icon() const override { return "bmovie.png"; }
-    bool read(RecordReader& in) override;
-    bool write(std::string& out) const override;
+    bool read(ProjectReader& in) override;
+    bool write(ProjectWriter& out) const override;
 
     // Uses the video; creates a first range at the current frame when there is
     // none and makes it as long as the video fills at the frame step. Takes
