@@ -1,0 +1,63 @@
+#pragma once
+// Project files (".tvl"): the whole document as line records and back, the
+// media files a project names, and saving and opening the files themselves.
+// The same text is the document's undo snapshot.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavlin {
+
+class Document;
+class MediaResource;
+enum class MediaKind : int32_t;
+
+// Appends the document as project text to `out`. False only when an object's
+// or an event's own write fails; what was written until then stays.
+bool writeProject(const Document& doc, std::string& out);
+std::string writeProject(const Document& doc);
+
+// How stored media names become resources while reading.
+enum class MediaLookup {
+    // Through the media folder list; a missing file asks the user (resolveMedia).
+    locateAndAsk,
+    // Whatever the document does on its own (Document::resolveMedia): used for
+    // undo snapshots, whose media are already loaded.
+    documentOnly,
+};
+
+// Reads project text into `doc`, which the caller has emptied first
+// (Document::clear). False when the text is rejected: it ends early, a header
+// record is wrong, a kind is unknown, a record lacks numbers, or a size is
+// absurd (a stage above 2048 x 2048, a length above 1,000,000 frames). What
+// was read until then stays. Frame codes are left as the objects' additions
+// computed them.
+bool readProject(Document& doc, std::string_view text, MediaLookup lookup = MediaLookup::locateAndAsk);
+// Reads into a new document; null when the text is rejected.
+std::unique_ptr<Document> readProject(std::string_view text, MediaLookup lookup = MediaLookup::locateAndAsk);
+
+// Opens a project file; null when it cannot be read or is rejected, with a
+// one-line reason in `error` (when given). The document's file name is set.
+std::unique_ptr<Document> loadProjectFile(const std::string& path, std::string* error = nullptr);
+// Writes a new file and renames it over `path`, so a failed save leaves the
+// previous file as it was. False on any failure.
+bool saveProjectFile(const Document& doc, const std::string& path);
+
+// Finds or loads the resource for a stored media name: a loaded resource of
+// that name (reloaded when the file changed since), else the file located
+// through the media folder list, else the user is asked ("e_cant_open" with
+// "b_open_another" and "b_ignore"). Null when ignored.
+MediaResource* resolveMedia(Document& doc, MediaKind kind, const std::string& name);
+
+// The process-wide media folder list, most recently used first. Looking a
+// name up moves its folder to the front, then returns the name when the file
+// exists, else the first folder + the name's last component that exists.
+std::optional<std::string> locateMediaFile(const std::string& name);
+const std::vector<std::string>& mediaFolders();
+void clearMediaFolders();
+
+}  // namespace tavlin
