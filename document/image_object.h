@@ -18,12 +18,16 @@ public:
     std::string icon() const override { return "bimage.png"; }
     bool read(ProjectReader& in) override;
     bool write(ProjectWriter& out) const override;
+    void collectMedia(std::vector<MediaResource*>& out) const override;
 
     // Uses the picture; creates a range at the current frame when there is
     // none; takes the picture's size when the rectangle is 0 x 0.
     void attachImage(ImageResource* resource);
 
     ImageResource* picture = nullptr;
+
+protected:
+    int32_t readOwn(ProjectReader& in) override;
 };
 
 }  // namespace tavlin

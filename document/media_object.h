@@ -73,13 +73,21 @@ public:
     virtual int32_t kind() const = 0;
     // File name of the object's icon picture in the resource folder.
     virtual std::string icon() const = 0;
-    // Reads records from the one after ".O k" on; returns with the first
-    // record that is not its own in hand. The base reads the common records
-    // (".OP", ".OR", ".ON", ".OE", ".OL"). False on a malformed record or at
-    // the end of the input.
+    // Reads records from the one after ".O k" on, common (".OP", ".OR",
+    // ".ON", ".OE", ".OL") and the kind's own (readOwn) in any order; returns
+    // with the first record that belongs to neither in hand. False on a
+    // malformed record or at the end of the input.
     virtual bool read(ProjectReader& in);
     // Appends the object's records (the base: the common ones).
     virtual bool write(ProjectWriter& out) const;
+
+    // Helpers the document needs beyond the operations above.
+    // Every resource the object refers to, once per reference (purging
+    // counts them): a video, a picture, drag path state pictures and thumbs.
+    virtual void collectMedia(std::vector<MediaResource*>& out) const;
+    // A drag path with at least one point: the frames of its first and last
+    // point (the frames its drag needs coded). False for every other object.
+    virtual bool pathFrameSpan(FrameRange* span) const;
 
     // Visible at f when f lies in one of the ranges.
     bool visibleAt(int32_t frame) const;
@@ -106,6 +114,11 @@ public:
     int32_t locked = 0;
 
 protected:
+    // Handles one record of the kind's own in the read loop: 1 consumed (the
+    // loop reads the next), 0 not its own (the read ends with it in hand), 2
+    // consumed and the block ended with the next record already in hand,
+    // -1 malformed. The base knows no records of its own.
+    virtual int32_t readOwn(ProjectReader& in);
     // One range bar in the object's timeline row, cut to the frames column.
     void drawRangeBar(const TimelineArea& timeline, int32_t y, FrameRange range, uint32_t colour) const;
     // The stand-in drawn when an object has no media: white box, black

@@ -18,6 +18,7 @@ public:
     std::string icon() const override { return "bmovie.png"; }
     bool read(ProjectReader& in) override;
     bool write(ProjectWriter& out) const override;
+    void collectMedia(std::vector<MediaResource*>& out) const override;
 
     // Uses the video; creates a first range at the current frame when there is
     // none and makes it as long as the video fills at the frame step. Takes
@@ -31,6 +32,9 @@ public:
     VideoResource* video = nullptr;
     int32_t reserved[4] = {0, 0, 0, 0};  // kept in files, otherwise unused
     int32_t frameStep = 0;
+
+protected:
+    int32_t readOwn(ProjectReader& in) override;
 
 private:
     void fitRangeToVideo();
