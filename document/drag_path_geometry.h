@@ -1,0 +1,134 @@
+#pragma once
+// The point chain of a drag path and its geometry: cross directions, slabs,
+// mapping a pointer to a frame, clean-up after drawing, and the two ways a
+// path is drawn (straight segments or one Bezier curve over all points).
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace tavlin {
+
+class Canvas;
+
+struct PathPoint {
+    // The pointer lies in the slab of the segment ending here (scratch, set by
+    // every mapping).
+    static constexpr int32_t kInSlab = 1;
+    // Dragging past this point may hand the drag over to another path.
+    static constexpr int32_t kHandOver = 2;
+
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t frame = 0;
+    double cx = 0;  // cross direction, recomputed by computeCross
+    double cy = 0;
+    int32_t flags = 0;
+
+    bool handOver() const { return (flags & kHandOver) != 0; }
+};
+
+// What mapPointer found. With fewer than two points nothing is mapped and the
+// frame is the one passed in (or 0).
+struct PointerMapping {
+    bool mapped = false;
+    double frame = 0;
+    double distance = 0;
+    int32_t index = -1;  // a segment's end point, or the point hit
+};
+
+// Segment i (1..count-1) joins point i-1 to point i and is named by i.
+class Path {
+public:
+    void addPoint(int32_t x, int32_t y, int32_t frame, bool ordinary);
+    // index is clamped into 0..count.
+    void insertPoint(int32_t index, const PathPoint& p);
+    void removePoint(int32_t index);
+    // Removes the points first..last (inclusive, clamped).
+    void removePoints(int32_t first, int32_t last);
+    void clear() { points_.clear(); }
+
+    PathPoint* point(int32_t index);
+    const PathPoint* point(int32_t index) const;
+    int32_t count() const { return static_cast<int32_t>(points_.size()); }
+    const std::vector<PathPoint>& points() const { return points_; }
+    std::vector<PathPoint>& points() { return points_; }
+
+    void computeCross();
+    // The first segment whose frames enclose the frame, or -1.
+    int32_t segmentAtFrame(double frame) const;
+    // Sets or clears the slab mark of every point from 1 on.
+    void markSlabs(int32_t x, int32_t y);
+    PointerMapping mapPointer(int32_t x, int32_t y, std::optional<double> currentFrame);
+
+    // Thins a free-hand path and rounds turns sharper than 45 degrees.
+    void simplify(int32_t minDistance);
+    // Merges a released point with a point it was dropped on, cutting the loop
+    // between them. True when at least two points remain.
+    bool dropPoint(int32_t index, int32_t x, int32_t y);
+    // Spreads frames first..last evenly by point index.
+    void distributeFrames(int32_t first, int32_t last);
+
+private:
+    std::vector<PathPoint> points_;
+};
+
+// Distance from (px, py) to the line through b with direction b - a.
+double lineDistance(double px, double py, const PathPoint& a, const PathPoint& b);
+// Where (px, py) projects on a->b: 0 at a, 1 at b.
+double projectionParameter(double px, double py, const PathPoint& a, const PathPoint& b);
+// Same side of the cross line through a (touching counts).
+bool sameSide(double px, double py, double qx, double qy, const PathPoint& a);
+
+// Thick lines stamped along (x0,y0)-(x1,y1). The mask is w bytes per row.
+void maskThickLine(uint8_t* mask, int32_t mw, int32_t mh, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
+                   int32_t width);
+void canvasThickLine(Canvas& canvas, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t width,
+                     uint32_t colour);
+
+// How a path is drawn and where its thumb sits.
+class PathShape {
+public:
+    struct Position {
+        int32_t x = 0;
+        int32_t y = 0;
+        int32_t dx = 0;
+        int32_t dy = 0;
+    };
+
+    virtual ~PathShape() = default;
+    virtual bool positionAt(const Path& path, double frame, Position* out) const = 0;
+    virtual int32_t distanceTo(const Path& path, int32_t x, int32_t y) const = 0;
+    // Rasterises the path at double resolution into a byte mask.
+    virtual void drawMask(uint8_t* mask, int32_t mw, int32_t mh, const Path& path, int32_t width) const = 0;
+    virtual void drawLine(Canvas& canvas, const Path& path, int32_t width, uint32_t colour) const = 0;
+
+    // The Bezier shape needs three points; fewer fall back to straight lines.
+    static const PathShape& forPath(const Path& path, int32_t curveFlag);
+};
+
+class PolylineShape final : public PathShape {
+public:
+    static const PolylineShape& instance();
+    bool positionAt(const Path& path, double frame, Position* out) const override;
+    int32_t distanceTo(const Path& path, int32_t x, int32_t y) const override;
+    void drawMask(uint8_t* mask, int32_t mw, int32_t mh, const Path& path, int32_t width) const override;
+    void drawLine(Canvas& canvas, const Path& path, int32_t width, uint32_t colour) const override;
+};
+
+class BezierShape final : public PathShape {
+public:
+    static const BezierShape& instance();
+    bool positionAt(const Path& path, double frame, Position* out) const override;
+    int32_t distanceTo(const Path& path, int32_t x, int32_t y) const override;
+    void drawMask(uint8_t* mask, int32_t mw, int32_t mh, const Path& path, int32_t width) const override;
+    void drawLine(Canvas& canvas, const Path& path, int32_t width, uint32_t colour) const override;
+
+    // The curve at u in 0..1 with every point as a control point.
+    static void evaluate(const Path& path, double u, double* x, double* y);
+};
+
+// Truncation toward zero that saturates instead of overflowing.
+int32_t truncToInt(double v);
+
+}  // namespace tavlin
