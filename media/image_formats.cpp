@@ -1,14 +1,12 @@
 #include "media/image_formats.h"
 
+#include "media/gif_codec.h"
+
 namespace tavlin {
 
-// Placeholders until the codecs land.
-std::unique_ptr<Image> PngFormat::read(const std::string&) { return nullptr; }
-bool PngFormat::write(const std::string&, const Image&) { return false; }
-std::unique_ptr<Image> JpegFormat::read(const std::string&) { return nullptr; }
-bool JpegFormat::write(const std::string&, const Image&) { return false; }
-std::unique_ptr<Image> GifFormat::read(const std::string&) { return nullptr; }
-bool GifFormat::write(const std::string&, const Image&) { return false; }
+// PNG and JPEG live in png_format.cpp and jpeg_format.cpp; GIF is our own codec.
+std::unique_ptr<Image> GifFormat::read(const std::string& path) { return gif::read(path.c_str()); }
+bool GifFormat::write(const std::string& path, const Image& image) { return gif::write(image, path.c_str()); }
 
 void registerImageFormats() {
     registerImageFormat(std::make_unique<PngFormat>());
