@@ -16,7 +16,6 @@ public:
     void drawTimelineBar(const TimelineArea& timeline, int32_t y) const override;
     int32_t kind() const override { return kImageObject; }
     std::string icon() const override { return "bimage.png"; }
-    bool read(ProjectReader& in) override;
     bool write(ProjectWriter& out) const override;
     void collectMedia(std::vector<MediaResource*>& out) const override;
 

@@ -1,0 +1,61 @@
+#include "document/image_object.h"
+
+#include "document/document.h"
+#include "document/media_resource.h"
+#include "document/project_text.h"
+#include "ui/canvas/canvas.h"
+
+namespace tavlin {
+
+ImageObject::ImageObject(Document& doc) : MediaObject(doc) {}
+
+Size ImageObject::mediaSize() const {
+    if (!picture || !picture->image) return {};
+    return {picture->image->width, picture->image->height};
+}
+
+void ImageObject::draw(Canvas& canvas, int32_t frame) {
+    if (!enabled || !visibleAt(frame)) return;
+    if (!picture || !picture->image) {
+        drawPlaceholder(canvas, "image");
+        return;
+    }
+    drawScaled(canvas, *picture->image);
+}
+
+void ImageObject::drawTimelineBar(const TimelineArea& timeline, int32_t y) const {
+    for (const FrameRange& r : ranges) drawRangeBar(timeline, y, r, locked ? 0xC0FFC0 : 0x00FF00);
+}
+
+void ImageObject::attachImage(ImageResource* resource) {
+    picture = resource;
+    if (ranges.empty()) {
+        ranges.push_back({document->currentFrame, document->currentFrame});
+        normalizeRanges();
+    }
+    if (width == 0 && height == 0) {
+        Size s = mediaSize();
+        width = s.width;
+        height = s.height;
+    }
+}
+
+void ImageObject::collectMedia(std::vector<MediaResource*>& out) const {
+    if (picture) out.push_back(picture);
+}
+
+int32_t ImageObject::readOwn(ProjectReader& in) {
+    if (!in.keywordIs("OI")) return 0;
+    std::string file(in.value());
+    if (file.empty()) return 1;
+    if (auto* r = dynamic_cast<ImageResource*>(document->resolveMedia(MediaKind::Image, file))) attachImage(r);
+    return 1;
+}
+
+bool ImageObject::write(ProjectWriter& out) const {
+    if (!MediaObject::write(out)) return false;
+    out.record("OI", picture ? picture->name : std::string());
+    return true;
+}
+
+}  // namespace tavlin
