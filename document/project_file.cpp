@@ -1,0 +1,267 @@
+#include "document/project_file.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "document/document.h"
+#include "document/media_resource.h"
+#include "document/project_text.h"
+#include "media/media_registry.h"
+#include "shell/paths.h"
+#include "shell/prompts.h"
+
+namespace tavlin {
+
+namespace {
+
+// Larger files are not projects anyone made; refusing them early keeps a
+// stray multi-gigabyte file from being read into memory.
+constexpr uintmax_t kMaxProjectFileBytes = uintmax_t(512) << 20;
+// The folder list only helps while it is short; the oldest folders drop out.
+constexpr size_t kMaxMediaFolders = 64;
+// A question answered with "b_open_another" again and again still ends.
+constexpr int kMaxMediaQuestions = 50;
+
+std::vector<std::string>& folderList() {
+    static std::vector<std::string> folders;
+    return folders;
+}
+
+std::string folderOf(const std::string& name) {
+    size_t slash = name.rfind('/');
+    if (slash == std::string::npos) return std::string();
+    if (slash == 0) return "/";
+    return name.substr(0, slash);
+}
+
+std::string lastComponent(const std::string& name) {
+    size_t slash = name.rfind('/');
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+void rememberFolder(const std::string& folder) {
+    if (folder.empty()) return;
+    auto& list = folderList();
+    auto it = std::find(list.begin(), list.end(), folder);
+    if (it != list.end()) list.erase(it);
+    list.insert(list.begin(), folder);
+    if (list.size() > kMaxMediaFolders) list.resize(kMaxMediaFolders);
+}
+
+// "e_cant_open" holds one "%s" for the file; the name is put in as text, never
+// used as a format.
+std::string cantOpenText(const std::string& file) {
+    std::string text = documentString("e_cant_open");
+    size_t at = text.find("%s");
+    if (at == std::string::npos) return text + " " + file;
+    return text.substr(0, at) + file + text.substr(at + 2);
+}
+
+const std::string& filterFor(MediaKind kind) {
+    switch (kind) {
+    case MediaKind::Video: return videoFilter();
+    case MediaKind::Image: return imageFilter();
+    case MediaKind::Sound: break;
+    }
+    return audioFilter();
+}
+
+// Reloads a kept resource when its file changed since it was loaded. A failed
+// reload keeps the name, so the project still names the file when saved.
+MediaResource* refreshed(MediaResource* r) {
+    std::string name = r->name;
+    int64_t now = fileModificationTime(name);
+    if (now != r->modificationTime) {
+        r->release();
+        if (r->load(name)) {
+            r->modificationTime = now;
+        } else {
+            r->name = name;
+            r->modificationTime = now;
+        }
+    }
+    return r;
+}
+
+// Loads a located file (or finds it already loaded under that path).
+MediaResource* loadLocated(Document& doc, MediaKind kind, const std::string& path) {
+    if (MediaResource* kept = doc.findResource(kind, path)) return refreshed(kept);
+    std::unique_ptr<MediaResource> r = createResource(kind);
+    if (!r || !r->load(path)) return nullptr;
+    r->modificationTime = fileModificationTime(path);
+    MediaResource* raw = r.get();
+    doc.resources(kind).push_back(std::move(r));
+    return raw;
+}
+
+}  // namespace
+
+bool writeProject(const Document& doc, std::string& out) {
+    ProjectWriter w;
+    w.record("V", "3");
+    w.numbers("D", {doc.stageWidth, doc.stageHeight});
+    w.numbers("L", {doc.length});
+    w.numbers("SF", {doc.frameSkip});
+    bool ok = true;
+    for (auto it = doc.objects.rbegin(); ok && it != doc.objects.rend(); ++it) {
+        w.numbers("O", {(*it)->kind()});
+        ok = (*it)->write(w);
+    }
+    for (auto it = doc.events.begin(); ok && it != doc.events.end(); ++it) {
+        w.numbers("E", {(*it)->kind()});
+        ok = (*it)->write(w);
+    }
+    if (ok) {
+        int32_t n = std::min<int64_t>(doc.length, int64_t(doc.frameFlags.size()));
+        for (int32_t i = 0; i < n; ++i) {
+            uint8_t f = doc.frameFlags[size_t(i)];
+            if (f & kFixedMark) w.numbers("FFS", {i, int32_t(f)});
+        }
+        w.endMarker();
+    }
+    out += w.text();
+    return ok;
+}
+
+std::string writeProject(const Document& doc) {
+    std::string out;
+    writeProject(doc, out);
+    return out;
+}
+
+namespace {
+
+bool readRecords(Document& doc, ProjectReader& in) {
+    if (!in.next()) return false;
+    if (in.keywordFirst() != 'V' || in.value().empty() || in.value()[0] != '3') return false;
+
+    int32_t v[2];
+    if (!in.next() || in.keywordFirst() != 'D') return false;
+    if (scanInts(in.value(), v, 2) < 2) return false;
+    // Also refuses sizes below 1 and above 2048 x 2048: a damaged file.
+    if (!doc.setStageSize(v[0], v[1])) return false;
+
+    if (!in.next() || in.keywordFirst() != 'L') return false;
+    if (scanInts(in.value(), v, 1) < 1) return false;
+    if (!doc.setLength(v[0])) return false;
+
+    if (!in.next()) return false;
+    if (in.keywordIs("SF")) {
+        int32_t skip = valueInt(in.value());
+        // A negative skip would never advance through a range; one beyond the
+        // longest timeline means nothing.
+        if (skip < 0 || skip > kMaxLength) return false;
+        doc.frameSkip = skip;
+        if (!in.next()) return false;
+    }
+
+    if (!doc.readObjects(in)) return false;
+
+    while (in.keywordFirst() == 'E') {
+        int32_t kind = valueInt(in.value());
+        if (kind < 0 || kind >= kEventKinds) return false;
+        Event* e = doc.addEvent(kind, 0, 0);
+        if (!e) return false;
+        if (!in.next()) return false;
+        if (!e->read(in)) return false;
+    }
+
+    if (!in.keywordIs("FFS")) return true;
+    do {
+        if (scanInts(in.value(), v, 2) < 2) return false;
+        if (v[0] >= 0 && v[0] < doc.length && size_t(v[0]) < doc.frameFlags.size())
+            doc.frameFlags[size_t(v[0])] = uint8_t(v[1] & 0xFF);
+        if (!in.next()) return false;
+    } while (in.keywordIs("FFS"));
+    return true;
+}
+
+}  // namespace
+
+bool readProject(Document& doc, std::string_view text, MediaLookup lookup) {
+    ProjectReader in(text);
+    if (lookup == MediaLookup::documentOnly) return readRecords(doc, in);
+    auto saved = std::move(doc.mediaResolver);
+    doc.mediaResolver = [&doc](MediaKind kind, const std::string& name) { return resolveMedia(doc, kind, name); };
+    bool ok = readRecords(doc, in);
+    doc.mediaResolver = std::move(saved);
+    return ok;
+}
+
+std::unique_ptr<Document> readProject(std::string_view text, MediaLookup lookup) {
+    auto doc = std::make_unique<Document>(0, 0);
+    if (!readProject(*doc, text, lookup)) return nullptr;
+    return doc;
+}
+
+std::unique_ptr<Document> loadProjectFile(const std::string& path, std::string* error) {
+    auto fail = [&](const char* why) -> std::unique_ptr<Document> {
+        if (error) *error = why;
+        return nullptr;
+    };
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return fail("cannot open the file");
+    uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec) return fail("cannot open the file");
+    if (size > kMaxProjectFileBytes) return fail("not a project file (too large)");
+    auto bytes = readFileBytes(path);
+    if (!bytes) return fail("cannot read the file");
+    // Media that moved along with the project are found beside it.
+    rememberFolder(folderOf(path));
+    std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+    auto doc = readProject(text);
+    if (!doc) return fail("not a project file or damaged");
+    doc->recomputeFrameCodes();
+    doc->setFileName(path);
+    return doc;
+}
+
+bool saveProjectFile(const Document& doc, const std::string& path) {
+    std::string text;
+    // A document that cannot be written completely must not replace the file.
+    if (!writeProject(doc, text)) return false;
+    return writeFileAtomically(path, text);
+}
+
+MediaResource* resolveMedia(Document& doc, MediaKind kind, const std::string& name) {
+    if (MediaResource* kept = doc.findResource(kind, name)) return refreshed(kept);
+
+    std::optional<std::string> path = locateMediaFile(name);
+    if (path) {
+        if (MediaResource* r = loadLocated(doc, kind, *path)) return r;
+    }
+    std::string shown = path ? *path : name;
+    for (int asked = 0; asked < kMaxMediaQuestions; ++asked) {
+        int answer = AskChoice(cantOpenText(shown), {documentString("b_open_another"), documentString("b_ignore")});
+        if (answer != 0) return nullptr;
+        std::optional<std::string> chosen = prompts().openFile(filterFor(kind), name);
+        if (!chosen || chosen->empty()) return nullptr;
+        std::optional<std::string> located = locateMediaFile(*chosen);
+        shown = located ? *located : *chosen;
+        if (located) {
+            if (MediaResource* r = loadLocated(doc, kind, *located)) return r;
+        }
+    }
+    return nullptr;
+}
+
+std::optional<std::string> locateMediaFile(const std::string& name) {
+    if (name.empty()) return std::nullopt;
+    rememberFolder(folderOf(name));
+    if (fileExists(name)) return name;
+    std::string last = lastComponent(name);
+    if (last.empty()) return std::nullopt;
+    for (const std::string& folder : folderList()) {
+        std::string joined = joinPath(folder, last);
+        if (fileExists(joined)) return joined;
+    }
+    return std::nullopt;
+}
+
+const std::vector<std::string>& mediaFolders() { return folderList(); }
+
+void clearMediaFolders() { folderList().clear(); }
+
+}  // namespace tavlin
