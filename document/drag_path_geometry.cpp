@@ -198,6 +198,11 @@ void canvasThickLine(Canvas& canvas, int32_t x0, int32_t y0, int32_t x1, int32_t
               [&](int32_t x, int32_t y) { discStamp(img, x, y, w, colour); });
 }
 
+void canvasDisc(Canvas& canvas, int32_t x, int32_t y, int32_t radius, uint32_t colour) {
+    if (radius < 1) return;
+    discStamp(canvas.image(), x, y, radius, colour);
+}
+
 // --- Path ------------------------------------------------------------------
 
 void Path::addPoint(int32_t x, int32_t y, int32_t frame, bool ordinary) {

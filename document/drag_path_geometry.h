@@ -85,6 +85,8 @@ void maskThickLine(uint8_t* mask, int32_t mw, int32_t mh, int32_t x0, int32_t y0
                    int32_t width);
 void canvasThickLine(Canvas& canvas, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t width,
                      uint32_t colour);
+// A filled circle of the radius around (x, y): one stamp of a thick line.
+void canvasDisc(Canvas& canvas, int32_t x, int32_t y, int32_t radius, uint32_t colour);
 
 // How a path is drawn and where its thumb sits.
 class PathShape {

@@ -1,0 +1,521 @@
+#include "document/drag_path.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "document/document.h"
+#include "document/event.h"
+#include "document/media_resource.h"
+#include "document/project_text.h"
+#include "shell/settings.h"
+#include "ui/canvas/canvas.h"
+
+namespace tavlin {
+
+namespace {
+
+constexpr int32_t kFar = 10000000;
+constexpr uint32_t kGrabZoneColour = 0xC0C0C0;
+
+int32_t saturate(int64_t v) {
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
+// Colours are stored as hexadecimal text; what does not parse keeps the default.
+int32_t settingHex(const std::string& key, const std::string& def) {
+    std::string text = settings().Get(key, def);
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) i += 2;
+    uint32_t v = 0;
+    bool any = false;
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (d < 0) break;
+        v = v * 16 + uint32_t(d);
+        any = true;
+    }
+    if (!any) return static_cast<int32_t>(std::stoul(def, nullptr, 16));
+    return static_cast<int32_t>(v);
+}
+
+int32_t settingInt(const std::string& key, const std::string& def) { return saturate(settings().GetInt(key, def)); }
+
+// Far-off corners only need to land far off the stage.
+int32_t polygonCoord(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, -(1 << 24), 1 << 24)); }
+
+ImageResource* asImage(MediaResource* r) {
+    return r && r->kind() == MediaKind::Image ? static_cast<ImageResource*>(r) : nullptr;
+}
+
+const Image* imageOf(const ImageResource* r) { return r && r->image && !r->image->empty() ? r->image.get() : nullptr; }
+
+}  // namespace
+
+DragPath::DragPath(Document& doc) : MediaObject(doc) {
+    static const char* const kColours[kDragPathStates] = {"ff8080", "ff0000", "000000"};
+    static const char* const kWidths[kDragPathStates] = {"1", "1", "0"};
+    for (int32_t s = 0; s < kDragPathStates; ++s) {
+        stateColours[size_t(s)] = settingHex("dmcolor" + std::to_string(s), kColours[s]);
+        stateWidths[size_t(s)] = settingInt("dmlinew" + std::to_string(s), kWidths[s]);
+    }
+    arrowMode = settingInt("dmarrow", "3");
+    curveFlag = settingInt("dmbezier", "0");
+    grabLimit = settingInt("dmdist", "0");
+    grabFromThumb = settingInt("dmfromthumb", "0");
+    keepThumb = settingInt("dmkeep", "0");
+    thumbDirection = settingInt("dmthumbdir", "0");
+}
+
+DragPath::~DragPath() = default;
+
+// --- animation and thumb ----------------------------------------------------
+
+bool DragPath::nextThumb() {
+    if (thumbs.empty()) return false;
+    ++currentThumb;
+    if (currentThumb < 0 || currentThumb >= static_cast<int32_t>(thumbs.size())) currentThumb = 0;
+    return true;
+}
+
+bool DragPath::animate() { return nextThumb(); }
+
+bool DragPath::isAnimatedAt(int32_t frame) const { return visibleAt(frame) && thumbs.size() >= 2; }
+
+int32_t DragPath::spanFirst() const { return count() > 0 ? path.point(0)->frame : 0; }
+
+int32_t DragPath::spanLast() const { return count() > 0 ? path.point(count() - 1)->frame : 0; }
+
+void DragPath::updateThumb() {
+    PathShape::Position pos;
+    if (shape().positionAt(path, document->currentFrame, &pos)) {
+        thumbX = pos.x;
+        thumbY = pos.y;
+        thumbDx = pos.dx;
+        thumbDy = pos.dy;
+    }
+    if (thumbX < document->lastThumbX)
+        facing = 0;
+    else if (thumbX > document->lastThumbX)
+        facing = 1;
+    if (document->activeDragPath == this) document->lastThumbX = thumbX;
+}
+
+int32_t DragPath::grabDistance(int32_t x, int32_t y) {
+    if (grabFromThumb) {
+        updateThumb();
+        double dx = double(x) - thumbX, dy = double(y) - thumbY;
+        return truncToInt(std::sqrt(dx * dx + dy * dy));
+    }
+    return shape().distanceTo(path, x, y);
+}
+
+// --- geometry of the object -------------------------------------------------
+
+void DragPath::moveTo(int32_t x, int32_t y) {
+    int64_t dx = int64_t(x) - left, dy = int64_t(y) - top;
+    MediaObject::moveTo(x, y);
+    for (PathPoint& p : path.points()) {
+        p.x = saturate(p.x + dx);
+        p.y = saturate(p.y + dy);
+    }
+}
+
+bool DragPath::hasStatePicture() const {
+    return std::any_of(statePictures.begin(), statePictures.end(), [](const ImageResource* r) { return r; });
+}
+
+void DragPath::fitRectangle() {
+    if (count() < 2 || hasStatePicture()) return;
+    int32_t x0 = std::numeric_limits<int32_t>::max(), y0 = x0;
+    int32_t x1 = std::numeric_limits<int32_t>::min(), y1 = x1;
+    for (const PathPoint& p : path.points()) {
+        x0 = std::min(x0, p.x);
+        y0 = std::min(y0, p.y);
+        x1 = std::max(x1, p.x);
+        y1 = std::max(y1, p.y);
+    }
+    left = x0;
+    top = y0;
+    width = saturate(int64_t(x1) - x0 + 1);
+    height = saturate(int64_t(y1) - y0 + 1);
+}
+
+void DragPath::setStatePicture(int32_t state, ImageResource* resource) {
+    if (state < 0 || state >= kDragPathStates) return;
+    statePictures[size_t(state)] = resource;
+    const Image* img = imageOf(resource);
+    if (img && width == 0 && height == 0) {
+        width = img->width;
+        height = img->height;
+    }
+}
+
+void DragPath::clearStatePicture(int32_t state) {
+    if (state < 0 || state >= kDragPathStates) return;
+    statePictures[size_t(state)] = nullptr;
+    fitRectangle();
+}
+
+Size DragPath::mediaSize() const {
+    for (const ImageResource* r : statePictures)
+        if (const Image* img = imageOf(r)) return {img->width, img->height};
+    return {};
+}
+
+int32_t DragPath::hitTest(int32_t x, int32_t y, int32_t t, int32_t* index) const {
+    if (index) *index = -1;
+    const auto& pts = path.points();
+    if (pts.size() >= 2) {
+        for (size_t i = 0; i < pts.size(); ++i) {
+            if (std::llabs(int64_t(x) - pts[i].x) <= t && std::llabs(int64_t(y) - pts[i].y) <= t) {
+                if (index) *index = int32_t(i);
+                return kHitPathPoint;
+            }
+        }
+    }
+    for (size_t i = 1; i < pts.size(); ++i) {
+        double u = projectionParameter(x, y, pts[i - 1], pts[i]);
+        if (u >= 0 && u <= 1 && lineDistance(x, y, pts[i - 1], pts[i]) <= t) {
+            if (index) *index = int32_t(i);
+            return kHitPathSegment;
+        }
+    }
+    if (!hasStatePicture()) {
+        // A line path is only hit on its points and segments; a curve anywhere along it.
+        if (curveFlag == 0) return kHitNone;
+        return shape().distanceTo(path, x, y) <= t ? kHitMove : kHitNone;
+    }
+    return MediaObject::hitTest(x, y, t, index);
+}
+
+// --- drawing ----------------------------------------------------------------
+
+int32_t DragPath::currentState() const {
+    int32_t state = document->mouseDown ? kStatePressed : document->activeDragPath == this ? kStateHighlighted : kStateNormal;
+    if (newlyShown) state = kStateHighlighted;
+    return state;
+}
+
+void DragPath::draw(Canvas& picture, int32_t frame) {
+    Document& doc = *document;
+    if (!enabled || !visibleAt(frame)) {
+        newlyShown = 1;
+        return;
+    }
+    if (doc.editMode && grabLimit >= 1 && selected) {
+        if (grabFromThumb) {
+            updateThumb();
+            canvasDisc(picture, thumbX, thumbY, grabLimit, kGrabZoneColour);
+        } else {
+            shape().drawLine(picture, path, grabLimit, kGrabZoneColour);
+        }
+    }
+    int32_t state = currentState();
+    if (doc.activeDragPath == this) newlyShown = 0;
+
+    if (const Image* img = imageOf(statePictures[size_t(state)])) {
+        drawScaled(picture, *img);
+    } else if (stateWidths[size_t(state)] >= 1) {
+        int32_t w = stateWidths[size_t(state)];
+        uint32_t colour = uint32_t(stateColours[size_t(state)]) & 0xFFFFFF;
+        bool still = !doc.editMode && !doc.mouseDown && !doc.redrawNeeded && !doc.runningEvent[kPlayEvent] &&
+                     !(doc.timeline && doc.timeline->draggingFrame());
+        if (still)
+            drawSmoothed(picture, w, colour);
+        else
+            shape().drawLine(picture, path, w, colour);
+        drawArrows(picture, w, colour);
+    }
+    drawThumb(picture);
+}
+
+void DragPath::drawSmoothed(Canvas& picture, int32_t w, uint32_t colour) const {
+    if (count() < 2) return;
+    Image& img = picture.image();
+    const int64_t W = img.width, H = img.height;
+    if (W < 2 || H < 2) return;
+    const int64_t MW = 2 * W, MH = 2 * H;
+    std::vector<uint8_t> mask(size_t(MW * MH), 0);
+    shape().drawMask(mask.data(), int32_t(MW), int32_t(MH), path, w);
+
+    // Only pixels near the points' bounding box can be touched: a Bezier curve
+    // stays inside its control points' hull, and a stamp reaches w pixels.
+    int64_t bx0 = std::numeric_limits<int32_t>::max(), by0 = bx0, bx1 = std::numeric_limits<int32_t>::min(), by1 = bx1;
+    for (const PathPoint& p : path.points()) {
+        bx0 = std::min<int64_t>(bx0, p.x);
+        by0 = std::min<int64_t>(by0, p.y);
+        bx1 = std::max<int64_t>(bx1, p.x);
+        by1 = std::max<int64_t>(by1, p.y);
+    }
+    int64_t reach = int64_t(w) + 2;
+    int64_t x0 = std::max<int64_t>(bx0 - reach, 0), x1 = std::min<int64_t>(bx1 + reach, W - 2);
+    int64_t y0 = std::max<int64_t>(by0 - reach, 0), y1 = std::min<int64_t>(by1 + reach, H - 2);
+
+    const uint32_t cr = colour >> 16 & 0xFF, cg = colour >> 8 & 0xFF, cb = colour & 0xFF;
+    const uint32_t solid = 0xFF000000u | colour;
+    for (int64_t y = y0; y <= y1; ++y) {
+        const uint8_t* m0 = mask.data() + size_t(2 * y * MW);
+        const uint8_t* m1 = m0 + MW;
+        const uint8_t* m2 = m1 + MW;
+        uint32_t* row = img.row(int32_t(y));
+        for (int64_t x = x0; x <= x1; ++x) {
+            int64_t mx = 2 * x;
+            uint32_t s = uint32_t(m0[mx]) + m0[mx + 1] + m0[mx + 2] + m1[mx] + m1[mx + 1] + m1[mx + 2] + m2[mx] +
+                         m2[mx + 1] + m2[mx + 2];
+            if (s == 0) continue;
+            if (s >= 9) {
+                row[x] = solid;
+                continue;
+            }
+            uint32_t p = row[x];
+            uint32_t r = ((p >> 16 & 0xFF) * (9 - s) + cr * s) / 9;
+            uint32_t g = ((p >> 8 & 0xFF) * (9 - s) + cg * s) / 9;
+            uint32_t b = ((p & 0xFF) * (9 - s) + cb * s) / 9;
+            row[x] = 0xFF000000u | r << 16 | g << 8 | b;
+        }
+    }
+}
+
+void DragPath::drawArrows(Canvas& picture, int32_t w, uint32_t colour) const {
+    int32_t n = count();
+    if (n < 2 || w < 1) return;
+    double f0 = spanFirst(), f1 = spanLast(), F = document->currentFrame;
+    bool start, end;
+    if (arrowMode & kArrowAuto) {
+        start = F > (f1 + 2 * f0) / 3;
+        end = F < (f0 + 2 * f1) / 3;
+    } else {
+        start = (arrowMode & kArrowStart) != 0;
+        end = (arrowMode & kArrowEnd) != 0;
+    }
+    auto head = [&](const PathPoint& a, const PathPoint& b) {
+        double ex = double(b.x) - a.x, ey = double(b.y) - a.y;
+        double k = (2.0 * w + 3) / (std::sqrt(ex * ex + ey * ey) + 0.1);
+        int64_t p = truncToInt(ey * k), q = truncToInt(ex * k);
+        picture.Polygon({{polygonCoord(a.x - p), polygonCoord(a.y + q)},
+                         {polygonCoord(a.x + p), polygonCoord(a.y - q)},
+                         {polygonCoord(a.x - q), polygonCoord(a.y - p)}},
+                        colour);
+    };
+    if (start) head(*path.point(0), *path.point(1));
+    if (end) head(*path.point(n - 1), *path.point(n - 2));
+}
+
+std::unique_ptr<Image> mirroredThumb(const Image& picture) {
+    auto out = std::make_unique<Image>(picture);
+    for (int32_t y = 0; y < out->height; ++y) std::reverse(out->row(y), out->row(y) + out->width);
+    return out;
+}
+
+std::unique_ptr<Image> rotatedThumb(const Image& picture, int32_t dx, int32_t dy) {
+    double len = std::sqrt(double(dx) * dx + double(dy) * dy);
+    if (len == 0 || picture.empty()) return nullptr;
+    int64_t w = picture.width, h = picture.height;
+    int64_t s = 2 * std::max(w, h);
+    auto out = Image::create(s, s);
+    if (!out) return nullptr;
+    std::fill(out->pixels.begin(), out->pixels.end(), 0u);
+    out->transparent = true;
+    for (int64_t r = 0; r < s; ++r) {
+        double v = double(r - s / 2);
+        uint32_t* row = out->row(int32_t(r));
+        for (int64_t c = 0; c < s; ++c) {
+            double u = double(c - s / 2);
+            int64_t sc = int64_t(std::trunc((u * dx + v * dy) / len)) + w / 2;
+            int64_t sr = int64_t(std::trunc((v * dx - u * dy) / len)) + h / 2;
+            if (sc >= 0 && sc < w && sr >= 0 && sr < h) row[c] = picture.at(int32_t(sc), int32_t(sr));
+        }
+    }
+    return out;
+}
+
+void DragPath::drawThumb(Canvas& picture) {
+    if (thumbs.empty()) return;
+    if (!keepThumb) {
+        int32_t f = document->currentFrame;
+        if (count() == 0 || f < spanFirst() || f > spanLast()) return;
+    }
+    updateThumb();
+    if (currentThumb < 0 || currentThumb >= static_cast<int32_t>(thumbs.size())) currentThumb = 0;
+    const Image* img = imageOf(thumbs[size_t(currentThumb)]);
+    if (!img) return;
+    std::unique_ptr<Image> turned;
+    if (thumbDirection == kThumbFlip && facing == 1)
+        turned = mirroredThumb(*img);
+    else if (thumbDirection == kThumbRotate)
+        turned = rotatedThumb(*img, thumbDx, thumbDy);
+    const Image& shown = turned ? *turned : *img;
+    picture.DrawImage(saturate(int64_t(thumbX) - shown.width / 2), saturate(int64_t(thumbY) - shown.height / 2),
+                      shown.width, shown.height, shown);
+}
+
+void DragPath::drawTimelineBar(const TimelineArea& tl, int32_t y) const {
+    uint32_t colour = locked ? 0xC0FFC0 : 0x00FF00;
+    for (const FrameRange& r : ranges) drawRangeBar(tl, y, r, colour);
+    if (!tl.canvas) return;
+    Canvas& c = *tl.canvas;
+    const int32_t right = tl.width - 20;
+    const auto& pts = path.points();
+    for (size_t i = 1; i < pts.size(); ++i) {
+        int32_t x0 = timelineX(tl, pts[i - 1].frame), x1 = timelineX(tl, pts[i].frame);
+        if (x1 < kTimelineLeft) continue;
+        if (x0 >= right) break;
+        x0 = std::max(x0, kTimelineLeft);
+        x1 = std::min(x1, right);
+        c.Line(x0, y + 3, x1, y + 3, pts[i].handOver() ? 0x000000 : 0xFF0000);
+    }
+    int32_t markWidth = std::min<int32_t>(truncToInt(tl.zoom), 7);
+    for (const PathPoint& p : pts) {
+        int32_t x = timelineX(tl, p.frame);
+        if (x >= kTimelineLeft && x < right) c.FillRect(x, y, markWidth, 7, 0x0000FF);
+    }
+}
+
+// --- project records ----------------------------------------------------------
+
+bool DragPath::read(ProjectReader& in) {
+    // Files from before the grab-from-thumb option load with it off.
+    grabFromThumb = 0;
+    if (!MediaObject::read(in)) return false;
+    if (count() >= 2) {
+        thumbX = path.point(0)->x;
+        thumbY = path.point(0)->y;
+    }
+    return true;
+}
+
+int32_t DragPath::readOwn(ProjectReader& in) {
+    std::string_view kw = in.keyword();
+    std::string_view value = in.value();
+    std::string_view head = kw.substr(0, 4);
+    if (head == "ODMI" || head == "ODMW" || head == "ODMC") {
+        // The digit after the letters names the state; others have no slot.
+        int32_t s = kw.size() >= 5 ? kw[4] - '0' : -1;
+        bool slot = s >= 0 && s < kDragPathStates;
+        if (head == "ODMC") {
+            int32_t rgb[3];
+            if (scanInts(value, rgb, 3) < 3) return -1;
+            if (slot) {
+                uint32_t c = uint32_t(rgb[0]) * 65536u + uint32_t(rgb[1]) * 256u + uint32_t(rgb[2]);
+                stateColours[size_t(s)] = static_cast<int32_t>(c);
+            }
+        } else if (head == "ODMW") {
+            if (slot) stateWidths[size_t(s)] = valueInt(value);
+        } else if (slot && !value.empty()) {
+            ImageResource* r = asImage(document->resolveMedia(MediaKind::Image, std::string(value)));
+            if (r) setStatePicture(s, r);
+        }
+        return 1;
+    }
+    if (kw == "ODMA") {
+        arrowMode = valueInt(value);
+    } else if (kw == "ODMB") {
+        curveFlag = valueInt(value);
+    } else if (kw == "ODMD") {
+        grabLimit = valueInt(value);
+    } else if (kw == "ODMFT") {
+        grabFromThumb = valueInt(value);
+    } else if (kw == "ODMK") {
+        keepThumb = valueInt(value);
+    } else if (kw == "ODMTD") {
+        thumbDirection = valueInt(value);
+    } else if (kw == "ODMT") {
+        if (!value.empty()) {
+            ImageResource* r = asImage(document->resolveMedia(MediaKind::Image, std::string(value)));
+            if (r) thumbs.push_back(r);
+        }
+    } else if (!kw.empty() && kw[0] == 'P') {
+        // The point records close the block.
+        while (in.keywordIs("P")) {
+            Scanner sc(in.value());
+            int32_t x, y, ordinary;
+            double frame;
+            if (!sc.integer(x) || !sc.integer(y) || !sc.real(frame) || !sc.integer(ordinary)) return -1;
+            path.addPoint(x, y, truncToInt(frame), ordinary != 0);
+            if (!in.next()) return -1;
+        }
+        path.computeCross();
+        return 2;
+    } else {
+        return 0;
+    }
+    return 1;
+}
+
+bool DragPath::write(ProjectWriter& out) const {
+    if (!MediaObject::write(out)) return false;
+    for (int32_t s = 0; s < kDragPathStates; ++s) {
+        std::string digit(1, char('0' + s));
+        const ImageResource* pic = statePictures[size_t(s)];
+        out.record("ODMI" + digit, pic ? pic->name : std::string());
+        out.numbers("ODMW" + digit, {stateWidths[size_t(s)]});
+        uint32_t c = uint32_t(stateColours[size_t(s)]);
+        out.numbers("ODMC" + digit, {int32_t(c >> 16 & 0xFF), int32_t(c >> 8 & 0xFF), int32_t(c & 0xFF)});
+    }
+    out.numbers("ODMA", {arrowMode});
+    out.numbers("ODMB", {curveFlag});
+    out.numbers("ODMD", {grabLimit});
+    out.numbers("ODMFT", {grabFromThumb});
+    for (const ImageResource* t : thumbs)
+        if (t) out.record("ODMT", t->name);
+    out.numbers("ODMK", {keepThumb});
+    out.numbers("ODMTD", {thumbDirection});
+    for (const PathPoint& p : path.points()) out.numbers("P", {p.x, p.y, p.frame, p.handOver() ? 0 : 1});
+    return true;
+}
+
+// --- the play tool's operations ---------------------------------------------
+
+DragPath* pickPath(Document& doc, int32_t x, int32_t y) {
+    if (x < 0 || x >= doc.stageWidth || y < 0 || y >= doc.stageHeight) return nullptr;
+    DragPath* best = nullptr;
+    int32_t bestDistance = kFar;
+    for (const auto& o : doc.objects) {
+        if (o->kind() != kDragPath || !o->enabled || !o->visibleAt(doc.currentFrame)) continue;
+        auto* p = static_cast<DragPath*>(o.get());
+        int32_t d = p->grabDistance(x, y);
+        if (p->grabLimit >= 1 && d > p->grabLimit) continue;
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = p;
+        }
+    }
+    return best;
+}
+
+void dragTo(Document& doc, int32_t x, int32_t y) {
+    if (!doc.editMode) {
+        const auto* play = static_cast<const PlayEvent*>(doc.runningEvent[kPlayEvent]);
+        if (play && !play->interruptible) return;
+    }
+    DragPath* active = doc.activeDragPath;
+    if (!active) return;
+    double frame = doc.currentFrame;
+    if (!active->visibleAt(doc.currentFrame)) {
+        DragPath* other = pickPath(doc, x, y);
+        if (other && other != active) {
+            doc.activeDragPath = active = other;
+            frame = active->path.mapPointer(x, y, frame).frame;
+        }
+    }
+    PointerMapping m = active->path.mapPointer(x, y, frame);
+    frame = m.frame;
+    int32_t s = m.index == 0 ? 1 : m.index;
+    const PathPoint* p = active->point(s);
+    if (p && p->handOver()) {
+        DragPath* other = pickPath(doc, x, y);
+        if (other && other != active) {
+            doc.activeDragPath = active = other;
+            frame = active->path.mapPointer(x, y, frame).frame;
+        }
+    }
+    double rounded = std::trunc(frame + 0.5);
+    doc.seekCodedFrame(rounded >= 2147483647.0 ? std::numeric_limits<int32_t>::max() : truncToInt(rounded));
+    if (doc.view) doc.view->showCursor("cfingergrip.png");
+}
+
+}  // namespace tavlin

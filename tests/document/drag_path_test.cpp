@@ -1,0 +1,531 @@
+#include "document/drag_path.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "document/document.h"
+#include "document/event.h"
+#include "document/media_resource.h"
+#include "document/project_text.h"
+#include "shell/settings.h"
+#include "ui/canvas/canvas.h"
+
+namespace tavlin {
+namespace {
+
+constexpr uint32_t kWhite = 0xFFFFFFFFu;
+constexpr uint32_t kRed = 0xFFFF0000u;
+constexpr uint32_t kGreen = 0xFF00FF00u;
+
+// A document with one horizontal path (40,120)-(280,120) over frames f0..f1,
+// shown at frames 0..299.
+struct Stage {
+    explicit Stage(int32_t f0 = 0, int32_t f1 = 99) : doc(320, 240) {
+        auto p = std::make_unique<DragPath>(doc);
+        p->addPoint(40, 120, f0, true);
+        p->addPoint(280, 120, f1, true);
+        p->computeCross();
+        p->ranges.push_back({0, 299});
+        p->fitRectangle();
+        path = static_cast<DragPath*>(doc.addObject(std::move(p)));
+    }
+    uint32_t px(int32_t x, int32_t y) { return doc.stage->image().at(x, y); }
+    void render(int32_t frame) {
+        doc.currentFrame = frame;
+        doc.render();
+    }
+    Document doc;
+    DragPath* path;
+};
+
+std::unique_ptr<ImageResource> picture(int32_t w, int32_t h, uint32_t colour, const std::string& name) {
+    auto r = std::make_unique<ImageResource>();
+    r->image = std::make_unique<Image>(w, h);
+    std::fill(r->image->pixels.begin(), r->image->pixels.end(), colour);
+    r->name = name;
+    return r;
+}
+
+// 4 x 2: the left half red, the right half green.
+std::unique_ptr<ImageResource> halves() {
+    auto r = picture(4, 2, kRed, "thumb.png");
+    for (int y = 0; y < 2; ++y) r->image->at(2, y) = r->image->at(3, y) = kGreen;
+    return r;
+}
+
+TEST(DragPathObject, NewPathsTakeTheirLookFromTheSettings) {
+    Document doc(320, 240);
+    DragPath plain(doc);
+    EXPECT_EQ(plain.stateColours, (std::array<int32_t, 3>{0xFF8080, 0xFF0000, 0x000000}));
+    EXPECT_EQ(plain.stateWidths, (std::array<int32_t, 3>{1, 1, 0}));
+    EXPECT_EQ(plain.arrowMode, 3);
+    EXPECT_EQ(plain.curveFlag, 0);
+    EXPECT_EQ(plain.grabLimit, 0);
+    EXPECT_EQ(plain.kind(), kDragPath);
+    EXPECT_EQ(plain.icon(), "bdm.png");
+
+    settings().Set("dmcolor1", "00ff00");
+    settings().Set("dmlinew2", "4");
+    settings().Set("dmthumbdir", "2");
+    settings().Set("dmcolor2", "nonsense");
+    DragPath custom(doc);
+    settings().Set("dmcolor1", "ff0000");
+    settings().Set("dmlinew2", "0");
+    settings().Set("dmthumbdir", "0");
+    settings().Set("dmcolor2", "000000");
+    EXPECT_EQ(custom.stateColours[1], 0x00FF00);
+    EXPECT_EQ(custom.stateColours[2], 0x000000);
+    EXPECT_EQ(custom.stateWidths[2], 4);
+    EXPECT_EQ(custom.thumbDirection, kThumbRotate);
+}
+
+// --- drawing ----------------------------------------------------------------
+
+TEST(DragPathDrawing, StillStageSmoothsAndMovingStageDrawsSharp) {
+    Stage s;
+    s.render(50);  // play mode, nothing moves: smoothed in the normal colour
+    uint32_t mid = s.px(160, 120);
+    EXPECT_NE(mid, kWhite);
+    EXPECT_EQ(mid >> 16 & 0xFF, 0xFFu);
+    EXPECT_GT(mid & 0xFF, 0x80u);  // blended with the white stage, lighter than the colour
+    EXPECT_LT(mid & 0xFF, 0xFFu);
+    EXPECT_EQ(s.px(160, 123), kWhite);
+
+    s.doc.editMode = 1;  // no smoothing while editing
+    s.doc.activeDragPath = s.path;
+    s.render(50);
+    EXPECT_EQ(s.px(160, 120), kRed);
+    EXPECT_EQ(s.px(160, 121), kWhite);
+
+    // Default widths: the pressed state has none, so the line disappears.
+    s.doc.editMode = 0;
+    s.doc.mouseDown = 1;
+    s.render(50);
+    EXPECT_EQ(s.px(160, 120), kWhite);
+    EXPECT_EQ(s.px(38, 120), kWhite);  // and so do the arrows
+}
+
+TEST(DragPathDrawing, PathsComingBackOnStageShowHighlightedUntilActive) {
+    Stage s;
+    s.doc.editMode = 1;
+    s.path->ranges = {{10, 20}};
+    s.render(50);
+    EXPECT_EQ(s.path->newlyShown, 1);
+    s.render(15);
+    EXPECT_EQ(s.px(160, 120), kRed);  // highlighted although not active
+    s.doc.activeDragPath = s.path;
+    s.render(15);
+    EXPECT_EQ(s.path->newlyShown, 0);
+    s.doc.activeDragPath = nullptr;
+    s.render(15);
+    EXPECT_EQ(s.px(160, 120), 0xFFFF8080u);
+}
+
+TEST(DragPathDrawing, AutomaticArrowsPointTheWayStillToGo) {
+    Stage s(0, 90);
+    s.doc.editMode = 1;
+    s.path->arrowMode = kArrowAuto;
+    auto arrows = [&](int32_t frame) {
+        s.render(frame);
+        return std::pair{s.px(38, 120) != kWhite, s.px(282, 120) != kWhite};
+    };
+    EXPECT_EQ(arrows(20), (std::pair{false, true}));
+    EXPECT_EQ(arrows(45), (std::pair{true, true}));
+    EXPECT_EQ(arrows(70), (std::pair{true, false}));
+
+    s.path->arrowMode = kArrowStart;
+    EXPECT_EQ(arrows(20), (std::pair{true, false}));
+    s.path->arrowMode = 0;
+    EXPECT_EQ(arrows(45), (std::pair{false, false}));
+}
+
+TEST(DragPathDrawing, BezierPathsDrawTheCurveNotTheControlPolygon) {
+    Document doc(320, 240);
+    doc.editMode = 1;
+    auto p = std::make_unique<DragPath>(doc);
+    p->addPoint(40, 200, 0, true);
+    p->addPoint(160, 20, 50, true);
+    p->addPoint(280, 200, 99, true);
+    p->computeCross();
+    p->ranges.push_back({0, 99});
+    p->stateWidths[0] = 2;
+    p->arrowMode = 0;
+    DragPath* path = static_cast<DragPath*>(doc.addObject(std::move(p)));
+    doc.render();
+    EXPECT_NE(doc.stage->image().at(160, 20), kWhite);
+    EXPECT_EQ(doc.stage->image().at(160, 110), kWhite);
+
+    path->curveFlag = 1;
+    doc.render();
+    EXPECT_EQ(doc.stage->image().at(160, 20), kWhite);
+    EXPECT_NE(doc.stage->image().at(160, 110), kWhite);  // B(1/2) = (160, 110)
+
+    doc.editMode = 0;  // smoothed, too
+    doc.render();
+    EXPECT_EQ(doc.stage->image().at(160, 20), kWhite);
+    EXPECT_NE(doc.stage->image().at(160, 110), kWhite);
+}
+
+TEST(DragPathDrawing, StatePicturesReplaceTheLine) {
+    Stage s;
+    s.doc.editMode = 1;
+    auto blue = picture(10, 6, 0xFF0000FFu, "button.png");
+    s.path->width = 0;
+    s.path->height = 0;
+    s.path->setStatePicture(kStateNormal, blue.get());
+    EXPECT_EQ(s.path->width, 10);
+    EXPECT_EQ(s.path->height, 6);
+    EXPECT_EQ(s.path->mediaSize(), (Size{10, 6}));
+    s.path->left = 100;  // not moveTo: the points stay
+    s.path->top = 50;
+    s.path->width = 20;
+    s.path->height = 12;
+    s.render(50);
+    EXPECT_EQ(s.px(119, 61), 0xFF0000FFu);
+    EXPECT_EQ(s.px(160, 120), kWhite);
+    // The highlighted state has no picture: it draws the line.
+    s.doc.activeDragPath = s.path;
+    s.render(50);
+    EXPECT_EQ(s.px(160, 120), kRed);
+    EXPECT_EQ(s.px(119, 61), kWhite);
+
+    s.path->clearStatePicture(kStateNormal);
+    EXPECT_FALSE(s.path->hasStatePicture());
+    EXPECT_EQ(s.path->left, 40);  // fitted to the points again
+    EXPECT_EQ(s.path->width, 241);
+    EXPECT_EQ(s.path->height, 1);
+    s.path->setStatePicture(7, blue.get());  // no such state
+    EXPECT_FALSE(s.path->hasStatePicture());
+}
+
+TEST(DragPathDrawing, ThumbsRideAlongFixedFlippedOrRotated) {
+    Stage s(0, 240);
+    s.doc.editMode = 1;
+    s.path->stateWidths = {0, 0, 0};
+    auto thumb = halves();
+    s.path->thumbs.push_back(thumb.get());
+    s.render(120);  // thumb centred on (160,120): x 158..161, y 119..120
+    EXPECT_EQ(s.path->thumbX, 160);
+    EXPECT_EQ(s.px(158, 119), kRed);
+    EXPECT_EQ(s.px(161, 120), kGreen);
+    EXPECT_EQ(s.px(157, 119), kWhite);
+
+    s.path->thumbDirection = kThumbFlip;
+    s.doc.lastThumbX = 0;
+    s.render(120);  // moved towards larger x: mirrored
+    EXPECT_EQ(s.path->facing, 1);
+    EXPECT_EQ(s.px(158, 119), kGreen);
+    EXPECT_EQ(s.px(161, 120), kRed);
+    s.doc.lastThumbX = 300;
+    s.render(120);
+    EXPECT_EQ(s.path->facing, 0);
+    EXPECT_EQ(s.px(158, 119), kRed);
+
+    // Outside the path's frames the thumb hides unless kept.
+    s.path->thumbDirection = kThumbFixed;
+    s.path->ranges = {{0, 299}};
+    s.render(250);
+    EXPECT_EQ(s.px(158, 119), kWhite);
+    s.path->keepThumb = 1;
+    s.render(250);
+    EXPECT_EQ(s.px(158, 119), kRed);  // stays where it last was
+}
+
+TEST(DragPathDrawing, RotatedThumbPointsItsRightSideAlongThePath) {
+    Document doc(320, 240);
+    doc.editMode = 1;
+    auto p = std::make_unique<DragPath>(doc);
+    p->addPoint(160, 0, 0, true);  // straight down
+    p->addPoint(160, 240, 240, true);
+    p->computeCross();
+    p->ranges.push_back({0, 99});
+    p->stateWidths = {0, 0, 0};
+    p->thumbDirection = kThumbRotate;
+    auto thumb = halves();
+    p->thumbs.push_back(thumb.get());
+    doc.addObject(std::move(p));
+    doc.currentFrame = 60;
+    doc.render();
+    const Image& img = doc.stage->image();
+    EXPECT_EQ(img.at(160, 58), kRed);
+    EXPECT_EQ(img.at(160, 61), kGreen);
+    EXPECT_EQ(img.at(158, 58), kWhite);
+
+    EXPECT_EQ(rotatedThumb(*thumb->image, 0, 0), nullptr);
+    Image wide(70000, 1);
+    EXPECT_EQ(rotatedThumb(wide, 1, 1), nullptr);  // the square would be too big: drawn as it is
+}
+
+TEST(DragPathDrawing, GrabZoneShowsForTheSelectedPathWhileEditing) {
+    Stage s;
+    s.doc.editMode = 1;
+    s.path->grabLimit = 10;
+    s.render(50);
+    EXPECT_EQ(s.px(160, 127), kWhite);
+    s.path->selected = 1;
+    s.render(50);
+    EXPECT_EQ(s.px(160, 127), 0xFFC0C0C0u);
+    EXPECT_EQ(s.px(160, 135), kWhite);
+    s.path->grabFromThumb = 1;
+    s.render(50);  // a circle around the thumb instead
+    EXPECT_EQ(s.px(161, 127), 0xFFC0C0C0u);
+    EXPECT_EQ(s.px(60, 127), kWhite);
+}
+
+TEST(DragPathDrawing, TimelineBarShowsRangesSegmentsAndPoints) {
+    Document doc(320, 240);
+    DragPath p(doc);
+    p.addPoint(0, 0, 0, true);
+    p.addPoint(10, 0, 50, true);
+    p.addPoint(20, 0, 60, false);
+    p.ranges.push_back({0, 99});
+    Canvas c(400, 40);
+    TimelineArea tl;
+    tl.canvas = &c;
+    tl.zoom = 2;
+    tl.width = 400;
+    tl.barHeight = 10;
+    p.drawTimelineBar(tl, 5);
+    EXPECT_EQ(c.image().at(300, 10), kGreen);  // the range bar
+    EXPECT_EQ(c.image().at(190, 8), kRed);     // ordinary segment
+    EXPECT_EQ(c.image().at(250, 8), 0xFF000000u);  // hand-over segment
+    EXPECT_EQ(c.image().at(241, 5), 0xFF0000FFu);  // point mark, 2 wide at zoom 2
+    EXPECT_EQ(c.image().at(242, 6), kGreen);
+}
+
+// --- editing ----------------------------------------------------------------
+
+TEST(DragPathEditing, HitTestFindsPointsThenSegmentsThenTheShape) {
+    Document doc(320, 240);
+    DragPath p(doc);
+    p.addPoint(40, 120, 0, true);
+    p.addPoint(160, 120, 50, true);
+    p.addPoint(280, 200, 99, true);
+    p.computeCross();
+    p.fitRectangle();
+    int32_t index = 0;
+    EXPECT_EQ(p.hitTest(163, 117, 4, &index), kHitPathPoint);
+    EXPECT_EQ(index, 1);
+    EXPECT_EQ(p.hitTest(100, 124, 4, &index), kHitPathSegment);
+    EXPECT_EQ(index, 1);
+    EXPECT_EQ(p.hitTest(220, 160, 4, &index), kHitPathSegment);
+    EXPECT_EQ(index, 2);
+    EXPECT_EQ(p.hitTest(100, 125, 4, &index), kHitNone);  // inside the rectangle, off the line
+    EXPECT_EQ(index, -1);
+    EXPECT_EQ(p.hitTest(20, 120, 4, nullptr), kHitNone);  // beyond the end of the line
+
+    p.curveFlag = 1;  // the curve is hit anywhere along it
+    EXPECT_EQ(p.hitTest(160, 140, 4, &index), kHitMove);
+    EXPECT_EQ(p.hitTest(160, 160, 4, &index), kHitNone);
+
+    auto pic = picture(10, 10, 0xFF000000u, "b.png");
+    p.curveFlag = 0;
+    p.setStatePicture(kStatePressed, pic.get());
+    p.left = 200;
+    p.top = 10;
+    p.width = 30;
+    p.height = 30;
+    EXPECT_EQ(p.hitTest(201, 11, 2, &index), kHitTopLeft);
+    EXPECT_EQ(p.hitTest(215, 25, 2, &index), kHitMove);
+    EXPECT_EQ(p.hitTest(100, 100, 2, &index), kHitNone);
+
+    DragPath one(doc);
+    one.addPoint(5, 5, 0, true);
+    EXPECT_EQ(one.hitTest(5, 5, 4, &index), kHitNone);  // a lone point is no handle
+}
+
+TEST(DragPathEditing, MovingCarriesThePointsAlong) {
+    Stage s;
+    PathPoint before = *s.path->point(0);
+    s.path->moveTo(50, 100);
+    EXPECT_EQ(s.path->left, 50);
+    EXPECT_EQ(s.path->top, 100);
+    EXPECT_EQ(s.path->point(0)->x, 50);
+    EXPECT_EQ(s.path->point(0)->y, 100);
+    EXPECT_EQ(s.path->point(1)->x, 290);
+    EXPECT_EQ(s.path->point(0)->cy, before.cy);  // cross directions stay
+    s.path->moveTo(2147483600, 0);
+    EXPECT_EQ(s.path->point(1)->x, 2147483647);  // saturates instead of wrapping
+}
+
+TEST(DragPathEditing, AnimationCyclesThumbs) {
+    Document doc(320, 240);
+    DragPath p(doc);
+    p.ranges.push_back({0, 9});
+    EXPECT_FALSE(p.animate());
+    auto a = halves(), b = halves();
+    p.thumbs = {a.get(), b.get()};
+    EXPECT_TRUE(p.isAnimatedAt(5));
+    EXPECT_FALSE(p.isAnimatedAt(10));
+    EXPECT_TRUE(p.animate());
+    EXPECT_EQ(p.currentThumb, 1);
+    EXPECT_TRUE(p.animate());
+    EXPECT_EQ(p.currentThumb, 0);
+}
+
+// --- playing ----------------------------------------------------------------
+
+TEST(DragPathPlay, DraggingSeeksTheMappedCodedFrame) {
+    Stage s;
+    EXPECT_EQ(pickPath(s.doc, 160, 200), s.path);
+    EXPECT_EQ(pickPath(s.doc, -1, 200), nullptr);
+    EXPECT_EQ(pickPath(s.doc, 160, 240), nullptr);
+    dragTo(s.doc, 160, 200);  // no active path yet
+    EXPECT_EQ(s.doc.currentFrame, 0);
+
+    s.doc.activeDragPath = s.path;
+    dragTo(s.doc, 160, 200);  // 49.5 rounds to 50
+    EXPECT_EQ(s.doc.currentFrame, 50);
+    dragTo(s.doc, 10, 120);
+    EXPECT_EQ(s.doc.currentFrame, 0);
+
+    s.doc.frameSkip = 2;  // coded: 0, 3, 6, ..., 48, 51, ..., 99
+    s.doc.recomputeFrameCodes();
+    dragTo(s.doc, 160, 200);
+    EXPECT_EQ(s.doc.currentFrame, 48);
+}
+
+TEST(DragPathPlay, GrabDistanceLimitsPicking) {
+    Stage s;
+    s.path->grabLimit = 10;
+    EXPECT_EQ(pickPath(s.doc, 160, 130), s.path);
+    EXPECT_EQ(pickPath(s.doc, 160, 131), nullptr);
+    s.path->grabFromThumb = 1;  // measured to the thumb at frame 0: (40,120)
+    EXPECT_EQ(pickPath(s.doc, 46, 128), s.path);
+    EXPECT_EQ(pickPath(s.doc, 160, 120), nullptr);
+    s.path->grabLimit = 0;
+    s.path->enabled = 0;
+    EXPECT_EQ(pickPath(s.doc, 160, 120), nullptr);
+}
+
+TEST(DragPathPlay, HandOverPointsPassTheDragToTheNextPath) {
+    Stage s(0, 49);
+    s.path->point(1)->x = 160;
+    s.path->point(1)->flags |= PathPoint::kHandOver;
+    s.path->computeCross();
+    auto next = std::make_unique<DragPath>(s.doc);
+    next->addPoint(160, 120, 50, true);
+    next->addPoint(280, 120, 99, true);
+    next->computeCross();
+    next->ranges.push_back({0, 99});
+    DragPath* second = static_cast<DragPath*>(s.doc.addObject(std::move(next)));
+
+    s.doc.activeDragPath = s.path;
+    dragTo(s.doc, 200, 125);
+    EXPECT_EQ(s.doc.activeDragPath, second);
+    EXPECT_EQ(s.doc.currentFrame, 66);  // 50 + 49 * 40 / 120, rounded
+
+    // Without the hand-over mark the drag stays on its path, at its end.
+    s.path->point(1)->flags = 0;
+    s.doc.activeDragPath = s.path;
+    dragTo(s.doc, 200, 125);
+    EXPECT_EQ(s.doc.activeDragPath, s.path);
+    EXPECT_EQ(s.doc.currentFrame, 49);
+}
+
+TEST(DragPathPlay, ANonInterruptiblePlayEventBlocksDragging) {
+    Stage s;
+    s.doc.activeDragPath = s.path;
+    s.doc.currentFrame = 10;
+    PlayEvent play(0, 99);
+    s.doc.runningEvent[kPlayEvent] = &play;
+    dragTo(s.doc, 160, 200);
+    EXPECT_EQ(s.doc.currentFrame, 10);
+    play.interruptible = 1;
+    dragTo(s.doc, 160, 200);
+    EXPECT_EQ(s.doc.currentFrame, 50);
+    s.doc.runningEvent[kPlayEvent] = nullptr;
+}
+
+// --- project records --------------------------------------------------------
+
+const char* const kBlock =
+    ".OP 40 120 241 1\n"
+    ".OR 0 99\n"
+    ".ON dpath0\n"
+    ".OE 1\n"
+    ".OL 0\n"
+    ".ODMI0 \n"
+    ".ODMW0 1\n"
+    ".ODMC0 255 128 128\n"
+    ".ODMI1 \n"
+    ".ODMW1 1\n"
+    ".ODMC1 255 0 0\n"
+    ".ODMI2 \n"
+    ".ODMW2 0\n"
+    ".ODMC2 0 0 0\n"
+    ".ODMA 3\n"
+    ".ODMB 0\n"
+    ".ODMD 0\n"
+    ".ODMFT 0\n"
+    ".ODMK 0\n"
+    ".ODMTD 0\n"
+    ".P 40 120 0 1\n"
+    ".P 280 120 99 1\n";
+
+bool readBlock(DragPath& p, const std::string& text) {
+    ProjectReader in(text);
+    if (!in.next()) return false;
+    return p.read(in);
+}
+
+TEST(DragPathRecords, WritesTheBlockExactlyAndReadsItBack) {
+    Stage s;
+    s.path->name = "dpath0";
+    s.path->ranges = {{0, 99}};
+    ProjectWriter out;
+    ASSERT_TRUE(s.path->write(out));
+    EXPECT_EQ(out.text(), kBlock);
+
+    Document doc(320, 240);
+    DragPath back(doc);
+    ASSERT_TRUE(readBlock(back, std::string(kBlock) + "..\n"));
+    ProjectWriter again;
+    back.write(again);
+    EXPECT_EQ(again.text(), kBlock);
+    EXPECT_EQ(back.thumbX, 40);  // the thumb starts on the first point
+    EXPECT_EQ(back.point(0)->cy, 240);  // cross directions computed
+}
+
+TEST(DragPathRecords, ReadsTheStoredFieldsAndIgnoresStrayStates) {
+    Document doc(320, 240);
+    settings().Set("dmfromthumb", "1");
+    DragPath p(doc);
+    settings().Set("dmfromthumb", "0");
+    ASSERT_TRUE(readBlock(p,
+                          ".ODMC1 255 0 0\n.ODMW7 9\n.ODMC9 1 2 3\n.ODMW 5\n.ODMA 4\n.ODMB 1\n.ODMD 12\n"
+                          ".ODMK 1\n.ODMTD 2\n.ODMW2 3\n.ON late\n"
+                          ".P 1 2 3.9 0\n.P -4 5 -6.5 1\n.P 7 8 9 1\n.O 1\n"));
+    EXPECT_EQ(p.stateColours[1], 0xFF0000);
+    EXPECT_EQ(p.stateWidths, (std::array<int32_t, 3>{1, 1, 3}));
+    EXPECT_EQ(p.arrowMode, 4);
+    EXPECT_EQ(p.curveFlag, 1);
+    EXPECT_EQ(p.grabLimit, 12);
+    EXPECT_EQ(p.grabFromThumb, 0);  // not stored: off
+    EXPECT_EQ(p.keepThumb, 1);
+    EXPECT_EQ(p.thumbDirection, 2);
+    EXPECT_EQ(p.name, "late");
+    ASSERT_EQ(p.count(), 3);
+    EXPECT_EQ(p.point(0)->frame, 3);
+    EXPECT_TRUE(p.point(0)->handOver());
+    EXPECT_EQ(p.point(1)->frame, -6);
+    EXPECT_FALSE(p.point(1)->handOver());
+}
+
+TEST(DragPathRecords, RejectsMalformedAndCutOffBlocks) {
+    Document doc(320, 240);
+    DragPath a(doc);
+    EXPECT_FALSE(readBlock(a, ".ODMC0 255 0\n.P 1 1 1 1\n..\n"));
+    DragPath b(doc);
+    EXPECT_FALSE(readBlock(b, ".P 1 1 1\n..\n"));
+    DragPath c(doc);
+    EXPECT_FALSE(readBlock(c, ".P 1 1 1 1\n.P 2 2 2 1\n"));  // ends inside the points
+    DragPath d(doc);
+    EXPECT_TRUE(readBlock(d, ".ODMA 1\n.E 0\n"));  // no points at all
+    EXPECT_EQ(d.count(), 0);
+}
+
+}  // namespace
+}  // namespace tavlin
