@@ -1,0 +1,239 @@
+// Runs the built `tavlin project` commands on real files.
+
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "media/image_formats.h"
+#include "support/scratch.h"
+
+namespace tavlin {
+namespace {
+
+const char kExample[] =
+    ".V 3\n.D 320 240\n.L 100\n.SF 0\n.O 2\n.OP 40 120 241 1\n.OR 0 99\n.ON dpath0\n.OE 1\n.OL 0\n"
+    ".ODMI0 \n.ODMW0 1\n.ODMC0 255 128 128\n.ODMI1 \n.ODMW1 1\n.ODMC1 255 0 0\n.ODMI2 \n.ODMW2 0\n"
+    ".ODMC2 0 0 0\n.ODMA 3\n.ODMB 0\n.ODMD 0\n.ODMFT 0\n.ODMK 0\n.ODMTD 0\n.P 40 120 0 1\n.P 280 120 99 1\n..\n";
+
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+class ProjectCli : public ::testing::Test {
+protected:
+    CliRun run(const std::string& args) {
+        std::string cmd = std::string("'") + TAVLIN_CLI + "' " + args + " >'" + scratch.file("stdout") + "' 2>'" +
+                          scratch.file("stderr") + "'";
+        int rc = std::system(cmd.c_str());
+        CliRun r;
+        r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+        r.out = test::readAll(scratch.file("stdout"));
+        r.err = test::readAll(scratch.file("stderr"));
+        return r;
+    }
+    std::string q(const std::string& path) { return "'" + path + "'"; }
+
+    test::ScratchDir scratch;
+};
+
+size_t lineCount(const std::string& s) {
+    size_t n = 0;
+    for (char c : s) n += c == '\n';
+    return n;
+}
+
+// A small strict JSON checker: true when `s` is exactly one JSON value.
+class JsonCheck {
+public:
+    explicit JsonCheck(const std::string& s) : s_(s) {}
+    bool ok() {
+        space();
+        if (!value()) return false;
+        space();
+        return i_ == s_.size();
+    }
+
+private:
+    void space() {
+        while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\n' || s_[i_] == '\t' || s_[i_] == '\r')) ++i_;
+    }
+    bool lit(const char* w) {
+        std::string t(w);
+        if (s_.compare(i_, t.size(), t) != 0) return false;
+        i_ += t.size();
+        return true;
+    }
+    bool string() {
+        if (s_[i_] != '"') return false;
+        for (++i_; i_ < s_.size(); ++i_) {
+            unsigned char c = static_cast<unsigned char>(s_[i_]);
+            if (c == '"') {
+                ++i_;
+                return true;
+            }
+            if (c < 0x20) return false;
+            if (c == '\\') ++i_;
+        }
+        return false;
+    }
+    bool number() {
+        size_t start = i_;
+        if (s_[i_] == '-') ++i_;
+        while (i_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[i_]))) ++i_;
+        return i_ > start && std::isdigit(static_cast<unsigned char>(s_[i_ - 1]));
+    }
+    bool list(char close, bool members) {
+        ++i_;
+        space();
+        if (i_ < s_.size() && s_[i_] == close) return ++i_, true;
+        for (;;) {
+            space();
+            if (members) {
+                if (i_ >= s_.size() || !string()) return false;
+                space();
+                if (i_ >= s_.size() || s_[i_++] != ':') return false;
+                space();
+            }
+            if (!value()) return false;
+            space();
+            if (i_ >= s_.size()) return false;
+            if (s_[i_] == close) return ++i_, true;
+            if (s_[i_++] != ',') return false;
+        }
+    }
+    bool value() {
+        if (i_ >= s_.size()) return false;
+        char c = s_[i_];
+        if (c == '{') return list('}', true);
+        if (c == '[') return list(']', false);
+        if (c == '"') return string();
+        if (c == 't') return lit("true");
+        if (c == 'f') return lit("false");
+        if (c == 'n') return lit("null");
+        return number();
+    }
+    const std::string& s_;
+    size_t i_ = 0;
+};
+
+TEST_F(ProjectCli, InfoShowsStageObjectsAndFrameCodes) {
+    std::string file = scratch.write("ex.tvl", kExample);
+    CliRun r = run("project info " + q(file));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("stage 320 x 240\nlength 100\nframe skip 0\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("drag_path \"dpath0\" rect 40 120 241 1 ranges 0..99 enabled 1 locked 0"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("point 280 120 frame 99\n"), std::string::npos);
+    EXPECT_NE(r.out.find("frame codes 0:2 1:3 2:3"), std::string::npos);
+    EXPECT_NE(r.out.find(" 99:3\n"), std::string::npos);
+}
+
+TEST_F(ProjectCli, InfoJsonIsOneValidObject) {
+    std::string text = std::string(kExample);
+    text.replace(text.find(".P 280 120 99 1"), 15, ".P 280 120 99 0");
+    text.replace(text.find(".."), 2,
+                 ".E 1\n.ER 5 6\n.ET 100\n.EF 150\n.EF 7\n.E 3\n.ER 0 0\n.ET 0\n.ETG top\n.EU a\"b\\c\n"
+                 ".E 4\n.ER 0 0\n.ET 0\n.EP \xff\x01 ok\n.FFS 50 5\n..");
+    std::string file = scratch.write("j.tvl", text);
+    CliRun r = run("project info " + q(file) + " --json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(lineCount(r.out), 1u);
+    EXPECT_TRUE(JsonCheck(r.out).ok()) << r.out;
+    EXPECT_EQ(r.out.rfind("{\"stage_width\":320,\"stage_height\":240,\"length\":100,\"frame_skip\":0,", 0), 0u)
+        << r.out;
+    EXPECT_NE(r.out.find("{\"x\":280,\"y\":120,\"frame\":99,\"hand_over\":true}"), std::string::npos);
+    EXPECT_NE(r.out.find("\"targets\":[150,7]"), std::string::npos);
+    EXPECT_NE(r.out.find("\"address\":\"a\\\"b\\\\c\""), std::string::npos);
+    EXPECT_NE(r.out.find("\"text\":\"\\ufffd\\u0001 ok\""), std::string::npos);
+    // Frame 50 is fixed as a full frame; 7 is a jump target, 150 lies beyond the timeline.
+    std::string codes = r.out.substr(r.out.find("\"frame_codes\""));
+    EXPECT_EQ(codes.rfind("\"frame_codes\":[[0,2],[1,3],", 0), 0u) << codes;
+    EXPECT_NE(codes.find("[50,1]"), std::string::npos);
+    EXPECT_EQ(codes.find("[150,"), std::string::npos);
+    EXPECT_NE(codes.find("[99,3]]}"), std::string::npos);
+}
+
+TEST_F(ProjectCli, NormalizeWritesTheCanonicalText) {
+    std::string messy = kExample;
+    messy.replace(messy.find(".OP 40 120 241 1\n.OR 0 99\n"), 26, "# moved\n.OR 0 99\n.OP 40 120 241 1\n");
+    std::string in = scratch.write("in.tvl", messy);
+    std::string out = scratch.file("out.tvl");
+    CliRun r = run("project normalize " + q(in) + " " + q(out));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(test::readAll(out), kExample);
+}
+
+TEST_F(ProjectCli, MissingOrRejectedFilesFailWithOneLine) {
+    CliRun r = run("project info " + q(scratch.file("nothing.tvl")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+    EXPECT_EQ(r.out, "");
+
+    std::string truncated = std::string(kExample).substr(0, 200);
+    r = run("project info " + q(scratch.write("t.tvl", truncated)) + " --json");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+    EXPECT_EQ(r.out, "");
+
+    r = run("project normalize " + q(scratch.write("big.tvl", ".V 3\n.D 4096 10\n.L 5\n..\n")) + " " +
+            q(scratch.file("o.tvl")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+
+    r = run("project render " + q(scratch.write("ok.tvl", kExample)) + " 100 " + q(scratch.file("x.png")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+}
+
+TEST_F(ProjectCli, MissingMediaAreIgnoredWithAWarning) {
+    std::string text = std::string(kExample);
+    text.replace(text.find(".ODMI1 \n"), 8, ".ODMI1 /gone/button.png\n");
+    text.replace(text.find(".."), 2, ".E 2\n.ER 0 5\n.ET 0\n.ESR 0\n.EU /gone/sound.au\n..");
+    std::string file = scratch.write("m.tvl", text);
+    CliRun r = run("project info " + q(file) + " --json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(lineCount(r.err), 2u) << r.err;
+    EXPECT_NE(r.err.find("warning"), std::string::npos);
+    EXPECT_NE(r.err.find("/gone/button.png"), std::string::npos);
+    EXPECT_NE(r.err.find("/gone/sound.au"), std::string::npos);
+    EXPECT_NE(r.out.find("\"sound\":\"\""), std::string::npos);
+}
+
+TEST_F(ProjectCli, RenderDrawsSmoothedInPlayModeAndPlainInEditMode) {
+    std::string file = scratch.write("r.tvl", kExample);
+    std::string play = scratch.file("play.png");
+    std::string edit = scratch.file("edit.png");
+    CliRun r = run("project render " + q(file) + " 50 " + q(play));
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run("project render " + q(file) + " 50 " + q(edit) + " --edit");
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    auto a = PngFormat().read(play);
+    auto b = PngFormat().read(edit);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->width, 320);
+    EXPECT_EQ(a->height, 240);
+    // Far from the path the stage is white in both.
+    EXPECT_EQ(a->at(160, 20) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(b->at(160, 20) & 0xFFFFFF, 0xFFFFFFu);
+    // Edit mode draws the plain line in the normal state colour; play mode
+    // blends the smoothed line into the white stage.
+    EXPECT_EQ(b->at(160, 120) & 0xFFFFFF, 0xFF8080u);
+    bool playTouched = false;
+    for (int y = 118; y <= 122; ++y) playTouched |= (a->at(160, y) & 0xFFFFFF) != 0xFFFFFF;
+    EXPECT_TRUE(playTouched);
+    EXPECT_NE(a->pixels, b->pixels);
+
+    r = run("project render " + q(file) + " x " + q(play));
+    EXPECT_EQ(r.status, 1);
+}
+
+}  // namespace
+}  // namespace tavlin
