@@ -32,6 +32,9 @@ void PumpPending();
 
 // Windows created without an owner, in creation order.
 const std::vector<Window*>& TopLevelWindows();
+// Deletes the platform windows of destroyed windows. The main loop does this
+// between batches of events; programs without one call it when done.
+void FlushDestroyedWindows();
 
 // Message box titled "Message" with an information icon, owned by the window
 // that has the keyboard focus.

@@ -147,6 +147,7 @@ private:
     void addControl(Control* control);
     void removeControl(Control* control);
     void widgetGone();
+    void detachPlatform();
     bool hoverTrack(int32_t x, int32_t y);
     bool controlPress(int32_t x, int32_t y);
     bool controlRelease(int32_t x, int32_t y);

@@ -1,0 +1,45 @@
+#pragma once
+// The small window of a long operation: a title, a bar with the counter
+// "done/total (percent%)" and a "Stop" button. At most one exists at a time;
+// the operation calls update after each unit of work and ends when it answers
+// false.
+
+#include <cstdint>
+#include <string>
+
+#include "ui/window.h"
+
+namespace tavlin {
+
+class Button;
+
+class ProgressWindow : public Window {
+public:
+    // Opens the window over `parent` (at (50, 50) in its client area); an open
+    // one is closed first.
+    static void open(Window* parent, const std::string& title);
+    // Redraws the bar and processes pending input once. False once the user
+    // has stopped it, or when none was opened.
+    static bool update(int32_t done, int32_t total);
+    // Destroys the window if it still exists.
+    static void close();
+    // The window now open (null when none).
+    static ProgressWindow* current();
+
+    static constexpr int32_t kBarX = 10, kBarY = 50, kBarWidth = 230, kBarHeight = 15;
+    static constexpr uint32_t kBarColour = 0x2050C0;
+    static constexpr int32_t kStopId = 1;
+
+    ~ProgressWindow() override;
+    void OnControl(int32_t id) override;
+    // Pixels of the bar that done of total fill (0 when total <= 0).
+    static int32_t barFill(int32_t done, int32_t total);
+    void draw(int32_t done, int32_t total);
+
+private:
+    ProgressWindow(Window* parent, const std::string& title);
+    std::string title_;
+    Button* stop_ = nullptr;
+};
+
+}  // namespace tavlin

@@ -1,0 +1,641 @@
+#include "ui/window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDropEvent>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
+#include <QUrl>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+
+#include "ui/audio_output.h"
+#include "ui/control.h"
+#include "ui/cursors.h"
+#include "ui/menu.h"
+#include "ui/platform.h"
+
+namespace tavlin {
+
+namespace {
+
+std::vector<QPointer<QWidget>>& graveyard() {
+    static std::vector<QPointer<QWidget>> list;
+    return list;
+}
+
+std::vector<Window*>& topLevels() {
+    static std::vector<Window*> list;
+    return list;
+}
+
+int32_t modifiersOf(Qt::KeyboardModifiers m) {
+    return ((m & Qt::ShiftModifier) ? 1 : 0) | ((m & Qt::ControlModifier) ? 2 : 0);
+}
+
+// Key table and typed characters to the program's key codes; 0 leaves the
+// key to Qt.
+int32_t translateKey(const QKeyEvent* ev) {
+    switch (ev->key()) {
+    case Qt::Key_Left: return 2;
+    case Qt::Key_Right: return 6;
+    case Qt::Key_Up: return 16;
+    case Qt::Key_Down: return 14;
+    case Qt::Key_Home: return 1;
+    case Qt::Key_End: return 5;
+    case Qt::Key_Delete: return 4;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return 9;
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Escape: return 27;
+    default: break;
+    }
+    if ((ev->modifiers() & Qt::ControlModifier) && ev->key() >= Qt::Key_A && ev->key() <= Qt::Key_Z)
+        return int32_t(ev->key() - Qt::Key_A + 1);
+    QString text = ev->text();
+    if (!text.isEmpty()) {
+        uint32_t c = text.toUcs4().value(0);
+        if (c >= 32 && c != 127) return int32_t(c);
+    }
+    return 0;
+}
+
+}  // namespace
+
+const std::vector<Window*>& TopLevelWindows() { return topLevels(); }
+
+void FlushDestroyedWindows() {
+    std::vector<QPointer<QWidget>> dead;
+    dead.swap(graveyard());
+    for (QPointer<QWidget>& w : dead) delete w.data();
+}
+
+// The client area: shows the back buffer and turns input into the routing.
+class ClientWidget : public QWidget {
+public:
+    ClientWidget(Window* window, QWidget* parent) : QWidget(parent), window_(window) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setMouseTracking(true);
+        setAcceptDrops(true);
+        setFocusPolicy(Qt::StrongFocus);
+    }
+    Window* window_;
+    int32_t routedW_ = -1, routedH_ = -1;
+
+protected:
+    bool event(QEvent* ev) override {
+        if (ev->type() == kPlaybackDoneEvent) {
+            AudioOutput::instance().playbackDone(static_cast<PlaybackDoneEvent*>(ev)->header);
+            return true;
+        }
+        // Tab must reach the routing rather than Qt's focus chain.
+        if (ev->type() == QEvent::KeyPress) {
+            auto* k = static_cast<QKeyEvent*>(ev);
+            if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
+                if (window_) window_->RouteKey(9);
+                return true;
+            }
+        }
+        return QWidget::event(ev);
+    }
+    bool focusNextPrevChild(bool) override {
+        // Tab pressed inside a native control.
+        if (window_) window_->RouteKey(9);
+        return true;
+    }
+    void paintEvent(QPaintEvent* ev) override {
+        QPainter p(this);
+        if (window_ && window_->canvas()) {
+            QImage img = window_->canvas()->qimage();
+            p.drawImage(ev->rect().topLeft(), img, ev->rect());
+        }
+    }
+    void resizeEvent(QResizeEvent* ev) override {
+        if (window_) window_->RouteResize(ev->size().width(), ev->size().height());
+    }
+    void mouseMoveEvent(QMouseEvent* ev) override {
+        if (window_) window_->RouteMouseMove(ev->position().x(), ev->position().y(), modifiersOf(ev->modifiers()));
+    }
+    void mousePressEvent(QMouseEvent* ev) override {
+        if (!window_) return;
+        if (ev->button() != Qt::LeftButton && ev->button() != Qt::RightButton) return;
+        window_->RouteButton(ev->button() == Qt::LeftButton, true, ev->position().x(), ev->position().y(),
+                             modifiersOf(ev->modifiers()));
+    }
+    void mouseReleaseEvent(QMouseEvent* ev) override {
+        if (!window_) return;
+        if (ev->button() != Qt::LeftButton && ev->button() != Qt::RightButton) return;
+        window_->RouteButton(ev->button() == Qt::LeftButton, false, ev->position().x(), ev->position().y(),
+                             modifiersOf(ev->modifiers()));
+    }
+    void keyPressEvent(QKeyEvent* ev) override {
+        int32_t code = translateKey(ev);
+        if (!code || !window_) {
+            ev->ignore();
+            return;
+        }
+        window_->RouteKey(code);
+    }
+    void wheelEvent(QWheelEvent* ev) override {
+        int32_t steps = ev->angleDelta().y() / 120;
+        QPoint global = ev->globalPosition().toPoint();
+        // The window under the pointer takes the wheel, focused or not.
+        Window* target = Window::FromWidget(QApplication::widgetAt(global));
+        if (!target) {
+            for (Window* w : topLevels()) {
+                QWidget* c = w->client();
+                if (c && c->isVisible() && c->rect().contains(c->mapFromGlobal(global))) target = w;
+            }
+        }
+        if (!target) target = window_;
+        if (!target || !target->client()) return;
+        QPoint local = target->client()->mapFromGlobal(global);
+        target->RouteWheel(steps, local.x(), local.y());
+    }
+    void dragEnterEvent(QDragEnterEvent* ev) override {
+        if (ev->mimeData()->hasUrls()) ev->acceptProposedAction();
+    }
+    void dragMoveEvent(QDragMoveEvent* ev) override {
+        if (ev->mimeData()->hasUrls()) ev->acceptProposedAction();
+    }
+    void dropEvent(QDropEvent* ev) override {
+        if (!window_) return;
+        std::vector<std::string> paths;
+        for (const QUrl& url : ev->mimeData()->urls())
+            if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+        if (paths.empty()) return;
+        ev->acceptProposedAction();
+        if (QWidget* top = window()) {
+            top->raise();
+            top->activateWindow();
+        }
+        QPoint p = ev->position().toPoint();
+        window_->RouteDrop(paths, p.x(), p.y());
+    }
+};
+
+// The platform window: the menu bar on top, the client area below.
+class WindowWidget : public QWidget {
+public:
+    WindowWidget(Window* window, QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags), window_(window) {}
+    ~WindowWidget() override {
+        // Deleted by Qt with a parent widget: the window learns it is gone.
+        if (window_) window_->widgetGone();
+    }
+    Window* window_;
+    ClientWidget* client_ = nullptr;
+    QMenuBar* bar_ = nullptr;
+
+    int32_t barHeight() const { return bar_ ? bar_->sizeHint().height() : 0; }
+    void layoutChildren() {
+        int32_t bh = barHeight();
+        if (bar_) bar_->setGeometry(0, 0, width(), bh);
+        if (client_) client_->setGeometry(0, bh, width(), std::max(0, height() - bh));
+    }
+
+protected:
+    void closeEvent(QCloseEvent* ev) override {
+        ev->ignore();
+        if (window_) window_->OnClose();
+    }
+    void resizeEvent(QResizeEvent*) override { layoutChildren(); }
+};
+
+Window::Window(Window* owner, int32_t x, int32_t y, int32_t w, int32_t h, int32_t kind)
+    : owner_(owner), kind_(kind), canvas_(std::make_unique<Canvas>(w, h)) {
+    w = std::max(w, 1);
+    h = std::max(h, 1);
+    QWidget* parent = nullptr;
+    Qt::WindowFlags flags;
+    bool child = false;
+    bool fixed = false;
+    bool clientCoords = false;
+    if (kind == 2 || kind == 3) {
+        flags = Qt::Window | Qt::FramelessWindowHint;
+        if (owner) parent = owner->widget();
+    } else if (!owner) {
+        flags = kind == 0 ? Qt::Window : (Qt::Tool | Qt::MSWindowsFixedSizeDialogHint);
+        fixed = kind != 0;
+    } else if (kind == 0) {
+        child = true;
+        parent = owner->client();
+    } else {
+        flags = Qt::Tool;
+        parent = owner->widget();
+        fixed = kind != 4;
+        clientCoords = true;
+    }
+    if (!owner && !child && !(kind == 2 || kind == 3) && !topLevels().empty()) {
+        // The first top-level window owns the others on the platform side.
+        parent = topLevels().front()->widget();
+    }
+    if (!owner) {
+        topLevel_ = true;
+        topLevels().push_back(this);
+    }
+    frame_ = new WindowWidget(this, parent, child ? Qt::Widget : flags);
+    frame_->client_ = new ClientWidget(this, frame_);
+    clientWidget_ = frame_->client_;
+    frame_->setAttribute(Qt::WA_DeleteOnClose, false);
+    if (fixed) frame_->setProperty("tavlinFixed", true);
+    if (clientCoords && owner->client()) {
+        QPoint g = owner->client()->mapToGlobal(QPoint(x, y));
+        x = g.x();
+        y = g.y();
+    }
+    frame_->move(x, y);
+    ResizeClient(w, h);
+    frame_->hide();
+}
+
+Window::~Window() {
+    Destroy();
+    for (Control* c : controls_) c->parent_ = nullptr;
+    controls_.clear();
+    adopted_.clear();
+}
+
+bool Window::exists() const { return frame_ != nullptr; }
+QWidget* Window::widget() const { return frame_; }
+QWidget* Window::client() const { return clientWidget_; }
+
+Window* Window::FromWidget(const QWidget* w) {
+    for (; w; w = w->parentWidget()) {
+        if (auto* c = dynamic_cast<const ClientWidget*>(w)) return c->window_;
+        if (auto* f = dynamic_cast<const WindowWidget*>(w)) return f->window_;
+    }
+    return nullptr;
+}
+
+void Window::DrawCanvasStretched(int32_t x, int32_t y, int32_t w, int32_t h, const Canvas& canvas, int32_t sx,
+                                 int32_t sy, int32_t sw, int32_t sh) {
+    canvas_->StretchCanvas(x, y, w, h, canvas, sx, sy, sw, sh);
+}
+
+void Window::DrawCanvas(int32_t x, int32_t y, const Canvas& canvas) {
+    canvas_->CopyCanvas(x, y, canvas, 0, 0, canvas.width(), canvas.height());
+}
+
+void Window::Clear() { canvas_->FillRect(0, 0, canvas_->width(), canvas_->height(), 0x808080); }
+
+void Window::Message(const char* format, ...) {
+    char buf[512];
+    va_list ap;
+    va_start(ap, format);
+    std::vsnprintf(buf, sizeof buf, format, ap);
+    va_end(ap);
+    QMessageBox box(QMessageBox::NoIcon, "Message", QString::fromUtf8(buf), QMessageBox::Ok, frame_);
+    box.exec();
+}
+
+void Window::RefreshRect(int32_t x, int32_t y, int32_t w, int32_t h) {
+    if (clientWidget_) clientWidget_->update(QRect(x, y, w, h));
+}
+
+void Window::Refresh() { RefreshRect(0, 0, canvas_->width(), canvas_->height()); }
+
+void Window::SetTitle(const std::string& text) {
+    if (frame_) frame_->setWindowTitle(QString::fromStdString(text));
+}
+
+void Window::OnKey(int32_t code) {
+    if (code == 113) EndMainLoop();
+}
+
+// Qt grabs the mouse for the pressed button by itself.
+void Window::OnLeftDown(int32_t, int32_t, int32_t) {}
+void Window::OnLeftUp(int32_t, int32_t, int32_t) {}
+void Window::OnMouseMove(int32_t, int32_t, int32_t) {}
+void Window::OnRightDown(int32_t, int32_t, int32_t) {}
+void Window::OnRightUp(int32_t, int32_t, int32_t) {}
+void Window::OnSize(int32_t, int32_t) {}
+void Window::OnClose() { Destroy(); }
+void Window::OnControl(int32_t) {}
+void Window::OnMenu(int32_t) {}
+void Window::OnDropFile(const std::string&, int32_t, int32_t) {}
+
+void Window::OnWheel(int32_t steps, int32_t x, int32_t y) {
+    Control* under = ControlAt(x, y);
+    if (under && under->OnWheel(steps)) return;
+    for (Control* c : std::vector<Control*>(controls_)) {
+        if (c == under || !c->IsVisible() || !c->IsEnabled()) continue;
+        if (c->OnWheel(steps)) return;
+    }
+}
+
+void Window::Show(bool flag) {
+    if (!frame_) return;
+    frame_->setVisible(flag);
+    if (flag) {
+        frame_->raise();
+        frame_->activateWindow();
+    }
+}
+
+void Window::Move(int32_t x, int32_t y) {
+    if (frame_) frame_->move(x, y);
+}
+
+void Window::ResizeClient(int32_t w, int32_t h) {
+    if (!frame_) return;
+    w = std::max(w, 1);
+    h = std::max(h, 1);
+    int32_t fh = h + frame_->barHeight();
+    if (frame_->property("tavlinFixed").toBool())
+        frame_->setFixedSize(w, fh);
+    else
+        frame_->resize(w, fh);
+    frame_->layoutChildren();
+    // Qt delivers the resize of a hidden widget late; callers draw at once.
+    RouteResize(w, h);
+}
+
+void Window::MoveResize(int32_t x, int32_t y, int32_t w, int32_t h) {
+    Move(x, y);
+    ResizeClient(w, h);
+}
+
+void Window::GetRect(int32_t* x, int32_t* y, int32_t* w, int32_t* h) const {
+    QRect r;
+    if (frame_) {
+        r = frame_->frameGeometry();
+        if (!frame_->isWindow() && frame_->parentWidget()) r.moveTopLeft(frame_->parentWidget()->mapToGlobal(r.topLeft()));
+    }
+    if (x) *x = r.x();
+    if (y) *y = r.y();
+    if (w) *w = r.width();
+    if (h) *h = r.height();
+}
+
+void Window::Enable(bool flag) {
+    // The client and the menu only: owned windows are Qt children of the frame
+    // and must stay usable while their owner waits.
+    if (clientWidget_) clientWidget_->setEnabled(flag);
+    if (menuBar_) menuBar_->setEnabled(flag);
+}
+
+void Window::CentreOnScreen() {
+    if (!frame_) return;
+    QScreen* screen = frame_->screen() ? frame_->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    QRect avail = screen->availableGeometry();
+    QSize size = frame_->frameGeometry().size();
+    frame_->move(avail.x() + (avail.width() - size.width()) / 2, avail.y() + (avail.height() - size.height()) / 2);
+}
+
+void Window::SetCursor(int32_t id) {
+    if (!clientWidget_) return;
+    const QCursor* c = CursorById(id);
+    clientWidget_->setCursor(c ? *c : QCursor(Qt::BlankCursor));
+}
+
+void Window::SetMenu(Menu* menu) {
+    if (!frame_) return;
+    int32_t cw = clientWidget_->width(), ch = clientWidget_->height();
+    if (menuBar_) {
+        delete menuBar_;
+        menuBar_ = nullptr;
+        frame_->bar_ = nullptr;
+    }
+    if (menu) {
+        menuBar_ = menu->build(frame_);
+        frame_->bar_ = menuBar_;
+        if (menuBar_) {
+            QObject::connect(menuBar_, &QMenuBar::triggered, frame_, [this](QAction* action) {
+                bool ok = false;
+                int32_t id = action->data().toInt(&ok);
+                if (ok && action->data().isValid() && frame_) OnMenu(id);
+            });
+            menuBar_->show();
+        }
+    }
+    ResizeClient(cw, ch);
+}
+
+Control* Window::ControlById(int32_t id) const {
+    for (Control* c : controls_)
+        if (c->id() == id) return c;
+    return nullptr;
+}
+
+Control* Window::ControlAt(int32_t x, int32_t y) const {
+    for (Control* c : controls_)
+        if (c->IsVisible() && c->IsEnabled() && c->contains(x, y)) return c;
+    return nullptr;
+}
+
+void Window::SetFocusControl(Control* control) {
+    Control* old = focused_;
+    focused_ = control;
+    if (old && old != control) old->Redraw();
+    if (control) {
+        control->Redraw();
+        if (QWidget* native = control->NativeHandle())
+            native->setFocus(Qt::OtherFocusReason);
+        else if (clientWidget_ && !clientWidget_->hasFocus() && clientWidget_->isVisible())
+            clientWidget_->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void Window::ShowControls() {
+    for (Control* c : controls_)
+        if (c->IsVisible()) c->Draw();
+}
+
+void Window::Destroy() {
+    if (!frame_) return;
+    WindowWidget* frame = frame_;
+    detachPlatform();
+    // Owned windows go with their owner, at once, as on every desktop.
+    for (QWidget* child : frame->findChildren<QWidget*>()) {
+        auto* owned = dynamic_cast<WindowWidget*>(child);
+        if (Window* w = owned ? owned->window_ : nullptr) {
+            w->detachPlatform();
+            w->OnClose();
+        }
+    }
+    frame->hide();
+    // Deleted later, at the main loop's own level: this may run inside one of
+    // the frame's event handlers.
+    graveyard().push_back(frame);
+}
+
+void Window::detachPlatform() {
+    if (frame_) frame_->window_ = nullptr;
+    if (clientWidget_) clientWidget_->window_ = nullptr;
+    frame_ = nullptr;
+    clientWidget_ = nullptr;
+    menuBar_ = nullptr;
+    hovered_ = pressed_ = focused_ = nullptr;
+    for (Control* c : controls_) c->detachNative();
+    if (topLevel_) {
+        auto& list = topLevels();
+        list.erase(std::remove(list.begin(), list.end(), this), list.end());
+        topLevel_ = false;
+        if (list.empty()) EndMainLoop();
+    }
+}
+
+void Window::widgetGone() {
+    // Qt deletes the frame (its parent went away); forget it before OnClose.
+    detachPlatform();
+    OnClose();
+}
+
+void Window::AdoptControl(Control* control) {
+    if (control) adopted_.emplace_back(control);
+}
+
+void Window::addControl(Control* control) { controls_.push_back(control); }
+
+void Window::removeControl(Control* control) {
+    controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
+    if (hovered_ == control) hovered_ = nullptr;
+    if (pressed_ == control) pressed_ = nullptr;
+    if (focused_ == control) focused_ = nullptr;
+}
+
+void Window::CycleFocus() {
+    if (controls_.empty()) return;
+    size_t n = controls_.size();
+    size_t start = n - 1;
+    for (size_t i = 0; i < n; ++i)
+        if (controls_[i] == focused_) start = i;
+    for (size_t k = 1; k <= n; ++k) {
+        Control* c = controls_[(start + k) % n];
+        if (c == focused_) break;
+        if (c->IsVisible() && c->IsEnabled()) {
+            SetFocusControl(c);
+            return;
+        }
+    }
+}
+
+bool Window::hoverTrack(int32_t x, int32_t y) {
+    Control* now = ControlAt(x, y);
+    if (now != hovered_) {
+        Control* old = hovered_;
+        hovered_ = now;
+        if (old) old->OnLeave(x - old->x(), y - old->y());
+        if (now && hovered_ == now) now->OnEnter(x - now->x(), y - now->y());
+    }
+    if (!hovered_) return false;
+    if (clientWidget_) SetCursor(hovered_->Cursor());
+    hovered_->OnMouseMove(x - hovered_->x(), y - hovered_->y());
+    return true;
+}
+
+bool Window::controlPress(int32_t x, int32_t y) {
+    hoverTrack(x, y);
+    Control* c = hovered_;
+    if (c && c->IsVisible() && c->IsEnabled()) {
+        pressed_ = c;
+        if (focused_ != c) SetFocusControl(c);
+        c->OnPress(x - c->x(), y - c->y());
+        return true;
+    }
+    pressed_ = nullptr;
+    if (focused_) SetFocusControl(nullptr);
+    return false;
+}
+
+bool Window::controlRelease(int32_t x, int32_t y) {
+    Control* c = pressed_;
+    if (c && c->IsVisible() && c->IsEnabled()) {
+        pressed_ = nullptr;
+        c->OnRelease(x - c->x(), y - c->y(), c);
+        return true;
+    }
+    return false;
+}
+
+void Window::RouteMouseMove(int32_t x, int32_t y, int32_t modifiers) {
+    if (!hoverTrack(x, y)) OnMouseMove(x, y, modifiers);
+}
+
+void Window::RouteButton(bool left, bool down, int32_t x, int32_t y, int32_t modifiers) {
+    if (down) {
+        if (controlPress(x, y)) return;
+        if (left)
+            OnLeftDown(x, y, modifiers);
+        else
+            OnRightDown(x, y, modifiers);
+    } else {
+        if (controlRelease(x, y)) return;
+        if (left)
+            OnLeftUp(x, y, modifiers);
+        else
+            OnRightUp(x, y, modifiers);
+    }
+}
+
+void Window::RouteKey(int32_t code) {
+    if (code == 9 && !controls_.empty()) {
+        CycleFocus();
+        return;
+    }
+    if (focused_ && focused_->OnKey(code)) return;
+    OnKey(code);
+}
+
+void Window::RouteResize(int32_t w, int32_t h) {
+    if (clientWidget_) {
+        if (clientWidget_->routedW_ == w && clientWidget_->routedH_ == h) return;
+        clientWidget_->routedW_ = w;
+        clientWidget_->routedH_ = h;
+    }
+    // Grow only, keeping what was drawn: a shrink followed by a grow must not
+    // lose the content that was merely hidden.
+    if (w > canvas_->width() || h > canvas_->height())
+        canvas_->Resize(std::max(w, canvas_->width()), std::max(h, canvas_->height()));
+    OnSize(w, h);
+}
+
+void Window::RouteDrop(const std::vector<std::string>& paths, int32_t x, int32_t y) {
+    for (const std::string& p : paths) OnDropFile(p, x, y);
+}
+
+void Window::RouteWheel(int32_t steps, int32_t x, int32_t y) { OnWheel(steps, x, y); }
+
+void Window::RouteNotification(Control* control, int32_t code) {
+    if (!frame_ || !control) return;
+    if (code == 0 || code == 1 || code == 0x400) OnControl(control->id());
+}
+
+void ModalWindow::OnClose() {
+    if (owner()) owner()->Enable(true);
+    Destroy();
+    EndModal(-1);
+}
+
+int32_t ModalWindow::RunModal() {
+    if (owner()) owner()->Enable(false);
+    Show(true);
+    running_ = true;
+    while (running_ && exists()) PumpOnce(this);
+    if (running_) {
+        // Destroyed without an answer counts as closed.
+        running_ = false;
+        result_ = -1;
+    }
+    if (owner()) owner()->Enable(true);
+    return result_;
+}
+
+void ModalWindow::EndModal(int32_t result) {
+    result_ = result;
+    running_ = false;
+}
+
+}  // namespace tavlin
