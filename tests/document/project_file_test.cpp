@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "document/document.h"
+#include "document/drag_path.h"
 #include "document/image_object.h"
 #include "document/media_resource.h"
 #include "document/project_text.h"
@@ -137,6 +138,68 @@ TEST_F(ProjectFileTest, ExampleReadsAndWritesBackByteForByte) {
     EXPECT_EQ(doc->objects[0]->name, "dpath0");
     EXPECT_EQ(writeProject(*doc), kExample);
     EXPECT_TRUE(prompts.questions.empty());
+}
+
+TEST_F(ProjectFileTest, WritesTheExampleForANewDocumentWithOnePath) {
+    Document doc(320, 240);
+    auto path = std::make_unique<DragPath>(doc);
+    path->uniqueName("dpath");
+    path->addPoint(40, 120, 0, true);
+    path->addPoint(280, 120, 99, true);
+    path->computeCross();
+    path->fitRectangle();
+    path->ranges.push_back({0, 99});
+    doc.addObject(std::move(path));
+    EXPECT_EQ(writeProject(doc), kExample);
+}
+
+TEST_F(ProjectFileTest, ProjectWithMediaRoundTripsByteForByte) {
+    std::string a = png("a.png", 8, 6), b = png("b.png", 5, 5), c = png("c.png"), t1 = png("t1.png"),
+                t2 = png("t2.png");
+    std::string snd = au("s.au");
+    const std::string text =
+        ".V 3\n.D 320 240\n.L 100\n.SF 0\n"
+        ".O 1\n.OP 0 0 8 6\n.OR 0 9\n.ON image0\n.OE 1\n.OL 0\n.OI " + a + "\n"
+        ".O 2\n.OP 10 10 8 6\n.OR 0 99\n.ON button0\n.OE 1\n.OL 0\n"
+        ".ODMI0 " + a + "\n.ODMW0 1\n.ODMC0 255 128 128\n.ODMI1 " + b + "\n.ODMW1 1\n.ODMC1 255 0 0\n"
+        ".ODMI2 " + c + "\n.ODMW2 0\n.ODMC2 0 0 0\n.ODMA 3\n.ODMB 0\n.ODMD 0\n.ODMFT 0\n"
+        ".ODMT " + t1 + "\n.ODMT " + t2 + "\n.ODMT " + t1 + "\n.ODMK 0\n.ODMTD 1\n"
+        ".P 10 13 5 1\n.P 18 13 5 1\n"
+        ".E 2\n.ER 3 9\n.ET 100\n.ESR 0\n.EU " + snd + "\n..\n";
+    auto doc = readProject(text);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_TRUE(prompts.questions.empty());
+    EXPECT_EQ(writeProject(*doc), text);
+    // Each file is loaded once, however often it is named.
+    EXPECT_EQ(doc->imageResources.size(), 5u);
+    EXPECT_EQ(doc->soundResources.size(), 1u);
+    auto* button = dynamic_cast<DragPath*>(doc->objects[0].get());
+    ASSERT_NE(button, nullptr);
+    ASSERT_EQ(button->thumbs.size(), 3u);
+    EXPECT_EQ(button->thumbs[0], button->thumbs[2]);
+}
+
+TEST_F(ProjectFileTest, DragPathRecordsBeyondTheThreeStatesAreIgnored) {
+    std::string text = replaceAll(kExample, ".ODMA 3\n", ".ODMW7 9\n.ODMC5 1 2 3\n.ODMI3 /x.png\n.ODMW 4\n.ODMA 3\n");
+    auto doc = readProject(text);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(writeProject(*doc), kExample);
+    EXPECT_TRUE(prompts.questions.empty());
+}
+
+TEST_F(ProjectFileTest, PointRecordsCloseTheDragPath) {
+    // Without points the path loads empty. After the points, a record that
+    // starts with "O" belongs to the document again: it opens a new object
+    // whose kind is the value's number ("late" reads as 0, a video object).
+    auto empty = readProject(".V 3\n.D 10 10\n.L 5\n.O 2\n.ON p\n..\n");
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(dynamic_cast<DragPath*>(empty->objects[0].get())->count(), 0);
+    auto after = readProject(".V 3\n.D 10 10\n.L 5\n.O 2\n.P 1 1 0 1\n.P 5 1 4 1\n.ON late\n..\n");
+    ASSERT_NE(after, nullptr);
+    ASSERT_EQ(after->objects.size(), 2u);
+    EXPECT_EQ(after->objects[1]->name, "");
+    EXPECT_EQ(after->objects[0]->kind(), 0);
+    EXPECT_EQ(after->objects[0]->name, "");
 }
 
 TEST_F(ProjectFileTest, EveryProperPrefixOfTheExampleIsRejected) {
