@@ -154,33 +154,38 @@ void put16(std::vector<uint8_t>& out, int v) {
 
 }  // namespace
 
-Palette buildPalette(const Image& image) {
-    Palette pal;
-    {
-        ColourIndex seen;
-        bool first = true;
-        uint32_t last = 0;
-        bool overflow = false;
-        for (uint32_t p : image.pixels) {
-            if (!first && p == last) continue;
-            first = false;
-            last = p;
-            if (seen.find(p) >= 0) continue;
-            if (pal.count == 256) {
-                overflow = true;
-                break;
-            }
-            seen.insert(p, pal.count);
-            pal.entries[pal.count++] = p;
-        }
-        if (!overflow) {
-            pal.exact = true;
-            return pal;
-        }
-    }
+namespace {
 
-    // Popularity: the most used 4096 colour bins (four bits per channel).
-    pal = Palette();
+// The palette in pixel order, and (when asked) each pixel's entry on the way.
+// False when a 257th distinct value turns up.
+bool buildExact(const Image& image, Palette& pal, std::vector<uint8_t>* indices) {
+    ColourIndex seen;
+    bool haveLast = false;
+    uint32_t last = 0;
+    uint8_t lastIndex = 0;
+    if (indices) indices->resize(image.pixels.size());
+    for (size_t i = 0; i < image.pixels.size(); ++i) {
+        const uint32_t p = image.pixels[i];
+        if (!haveLast || p != last) {
+            int k = seen.find(p);
+            if (k < 0) {
+                if (pal.count == 256) return false;
+                k = pal.count++;
+                seen.insert(p, k);
+                pal.entries[k] = p;
+            }
+            haveLast = true;
+            last = p;
+            lastIndex = uint8_t(k);
+        }
+        if (indices) (*indices)[i] = lastIndex;
+    }
+    pal.exact = true;
+    return true;
+}
+
+Palette popularityPalette(const Image& image) {
+    Palette pal;
     std::vector<uint32_t> counts(4096, 0);
     for (uint32_t p : image.pixels)
         if (!isTransparent(p)) counts[(p >> 20 & 0xF) << 8 | (p >> 12 & 0xF) << 4 | (p >> 4 & 0xF)]++;
@@ -197,6 +202,14 @@ Palette buildPalette(const Image& image) {
     return pal;
 }
 
+}  // namespace
+
+Palette buildPalette(const Image& image) {
+    Palette pal;
+    if (buildExact(image, pal, nullptr)) return pal;
+    return popularityPalette(image);
+}
+
 int firstTransparentEntry(const Palette& palette) {
     for (int k = 0; k < 256; ++k)
         if (isTransparent(palette.entries[k])) return k;
@@ -210,29 +223,33 @@ std::vector<uint8_t> mapToPalette(const Image& image, const Palette& palette) {
     const int t = firstTransparentEntry(palette);
     const uint8_t transparentIndex = uint8_t(t < 0 ? 255 : t);
     std::unique_ptr<NearestSearch> search;
+    // Answers remembered per distinct value (direct-mapped); a photograph
+    // repeats most of its colours many times.
+    constexpr uint32_t kCacheBits = 14;
+    std::vector<uint32_t> cacheKey(1u << kCacheBits, 0);  // 0 is transparent, never looked up
+    std::vector<uint8_t> cacheIndex(1u << kCacheBits, 0);
 
-    bool haveLast = false;
-    uint32_t last = 0;
-    uint8_t lastIndex = 0;
     for (size_t i = 0; i < image.pixels.size(); ++i) {
         const uint32_t p = image.pixels[i];
-        if (haveLast && p == last) {
-            out[i] = lastIndex;
+        if (isTransparent(p)) {
+            out[i] = transparentIndex;
+            continue;
+        }
+        const uint32_t slot = (p * 0x9E3779B1u) >> (32 - kCacheBits);
+        if (cacheKey[slot] == p) {
+            out[i] = cacheIndex[slot];
             continue;
         }
         uint8_t idx;
-        if (isTransparent(p)) {
-            idx = transparentIndex;
-        } else if (int e = exact.find(p); e >= 0) {
+        if (int e = exact.find(p); e >= 0) {
             idx = uint8_t(e);
         } else {
             if (!search) search = std::make_unique<NearestSearch>(palette);
             idx = search->nearest(p);
         }
+        cacheKey[slot] = p;
+        cacheIndex[slot] = idx;
         out[i] = idx;
-        haveLast = true;
-        last = p;
-        lastIndex = idx;
     }
     return out;
 }
@@ -296,8 +313,23 @@ std::vector<uint8_t> encode(const Image& image) {
     // The format holds 16-bit sizes; a larger picture cannot be stored.
     if (w <= 0 || h <= 0 || w > 0xFFFF || h > 0xFFFF || image.pixels.size() != size_t(w) * size_t(h)) return out;
 
-    const Palette pal = buildPalette(image);
-    const std::vector<uint8_t> indices = mapToPalette(image, pal);
+    Palette pal;
+    std::vector<uint8_t> indices;
+    if (buildExact(image, pal, &indices)) {
+        // Transparent pixels all go to the first transparent entry.
+        const int t = firstTransparentEntry(pal);
+        uint8_t remap[256];
+        bool identity = true;
+        for (int k = 0; k < 256; ++k) {
+            remap[k] = uint8_t(isTransparent(pal.entries[k]) ? t : k);
+            identity = identity && remap[k] == k;
+        }
+        if (!identity)
+            for (uint8_t& i : indices) i = remap[i];
+    } else {
+        pal = popularityPalette(image);
+        indices = mapToPalette(image, pal);
+    }
     const int b = 8;
     out.reserve(indices.size() / 2 + 1024);
 
