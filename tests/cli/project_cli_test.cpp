@@ -235,5 +235,53 @@ TEST_F(ProjectCli, RenderDrawsSmoothedInPlayModeAndPlainInEditMode) {
     EXPECT_EQ(r.status, 1);
 }
 
+
+// Renders a stage with every kind of line for a person to look at (the
+// pictures stay in the build folder under "project-renders").
+TEST_F(ProjectCli, RenderShowsPathsArrowsAndARotatedThumb) {
+    Image thumb(20, 10);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 20; ++x) thumb.at(x, y) = x < 14 ? 0xFF2060FF : 0xFFFF2000;
+    std::string thumbPng = scratch.file("thumb.png");
+    ASSERT_TRUE(PngFormat().write(thumbPng, thumb));
+
+    auto path = [](const std::string& name, int arrows, int curve, int width, const std::string& points,
+                   const std::string& extra) {
+        return ".O 2\n.OR 0 99\n.ON " + name + "\n.ODMW0 " + std::to_string(width) + "\n.ODMC0 0 0 0\n.ODMA " +
+               std::to_string(arrows) + "\n.ODMB " + std::to_string(curve) + "\n" + extra + points;
+    };
+    std::string text = ".V 3\n.D 320 240\n.L 100\n.SF 0\n";
+    text += path("poly", 3, 0, 1, ".P 20 20 0 1\n.P 150 40 50 1\n.P 300 20 99 1\n", "");
+    text += path("bezier", 4, 1, 3, ".P 20 70 0 1\n.P 160 150 50 1\n.P 300 70 99 1\n", "");
+    text += path("start", 1, 0, 2, ".P 20 170 0 1\n.P 90 170 99 1\n", "");
+    text += path("end", 2, 0, 2, ".P 120 170 0 1\n.P 190 170 99 1\n", "");
+    text += path("none", 0, 0, 2, ".P 220 170 0 1\n.P 300 170 99 1\n", "");
+    text += path("thumb", 0, 0, 1, ".P 30 220 0 1\n.P 290 200 99 1\n",
+                 ".ODMT " + thumbPng + "\n.ODMTD 2\n");
+    text += "..\n";
+    std::string file = scratch.write("all.tvl", text);
+
+    std::string bin = TAVLIN_CLI;
+    std::string folder = bin.substr(0, bin.rfind('/')) + "/../project-renders";
+    std::system(("mkdir -p '" + folder + "'").c_str());
+    CliRun r = run("project render " + q(file) + " 30 " + q(folder + "/paths-play.png"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    r = run("project render " + q(file) + " 30 " + q(folder + "/paths-edit.png") + " --edit");
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    auto play = PngFormat().read(folder + "/paths-play.png");
+    ASSERT_TRUE(play);
+    // The thumb rides on the lowest path near a third of its way, turned
+    // along it: both of its colours show around there.
+    bool blue = false, red = false;
+    for (int y = 195; y < 230; ++y)
+        for (int x = 90; x < 135; ++x) {
+            blue |= (play->at(x, y) & 0xFFFFFF) == 0x2060FF;
+            red |= (play->at(x, y) & 0xFFFFFF) == 0xFF2000;
+        }
+    EXPECT_TRUE(blue && red);
+}
+
 }  // namespace
 }  // namespace tavlin
