@@ -63,6 +63,13 @@ int32_t ProgressWindow::barFill(int32_t done, int32_t total) {
     return int32_t(std::clamp<int64_t>(fill, 0, kBarWidth));
 }
 
+std::string ProgressWindow::counterText(int32_t done, int32_t total) {
+    if (total <= 0) return std::string();
+    char text[64];
+    std::snprintf(text, sizeof text, "%d/%d (%d%%)", done, total, int32_t(int64_t(done) * 100 / total));
+    return text;
+}
+
 void ProgressWindow::draw(int32_t done, int32_t total) {
     Canvas* c = canvas();
     c->FillFace(0, 0, c->width(), c->height());
@@ -72,8 +79,7 @@ void ProgressWindow::draw(int32_t done, int32_t total) {
     c->FillRect(kBarX, kBarY, kBarWidth, kBarHeight, 0xFFFFFF);
     if (total <= 0) return;
     c->FillRect(kBarX, kBarY, barFill(done, total), kBarHeight, kBarColour);
-    char text[64];
-    std::snprintf(text, sizeof text, "%d/%d (%d%%)", done, total, int32_t(int64_t(done) * 100 / total));
+    std::string text = counterText(done, total);
     c->SelectFont(GetFont("Arial", 0, 12));
     Point size = c->MeasureText(text);
     c->DrawText(kBarX + (kBarWidth - size.x) / 2, kBarY + (kBarHeight - size.y) / 2, size.x + 1, size.y, text,

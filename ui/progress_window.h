@@ -27,13 +27,15 @@ public:
     static ProgressWindow* current();
 
     static constexpr int32_t kBarX = 10, kBarY = 50, kBarWidth = 230, kBarHeight = 15;
-    static constexpr uint32_t kBarColour = 0x2050C0;
+    static constexpr uint32_t kBarColour = 0x78A8F0;
     static constexpr int32_t kStopId = 1;
 
     ~ProgressWindow() override;
     void OnControl(int32_t id) override;
     // Pixels of the bar that done of total fill (0 when total <= 0).
     static int32_t barFill(int32_t done, int32_t total);
+    // "done/total (percent%)"; empty when total <= 0.
+    static std::string counterText(int32_t done, int32_t total);
     void draw(int32_t done, int32_t total);
 
 private:

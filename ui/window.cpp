@@ -1,6 +1,9 @@
 #include "ui/window.h"
 
 #include <QAction>
+#include <QActionEvent>
+#include <QMenu>
+#include <QSet>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDropEvent>
@@ -183,6 +186,46 @@ protected:
         QPoint p = ev->position().toPoint();
         window_->RouteDrop(paths, p.x(), p.y());
     }
+};
+
+// Turns the command actions of a menu bar into OnMenu calls.
+class MenuRouter : public QObject {
+public:
+    explicit MenuRouter(QMenuBar* bar) : QObject(bar), bar_(bar) {}
+    void watch(QWidget* menu) {
+        menu->installEventFilter(this);
+        for (QAction* a : menu->actions()) add(a);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* ev) override {
+        if (ev->type() == QEvent::ActionAdded) add(static_cast<QActionEvent*>(ev)->action());
+        return false;
+    }
+
+private:
+    void add(QAction* action) {
+        if (!action) return;
+        if (QMenu* sub = action->menu()) {
+            if (!menus_.contains(sub)) {
+                menus_.insert(sub);
+                watch(sub);
+            }
+            return;
+        }
+        if (actions_.contains(action)) return;
+        actions_.insert(action);
+        QObject::connect(action, &QAction::triggered, this, [this, action] {
+            bool ok = false;
+            int32_t id = action->data().toInt(&ok);
+            // The window behind the bar, unless it has been destroyed since.
+            if (Window* w = Window::FromWidget(bar_); ok && w) w->OnMenu(id);
+        });
+        QObject::connect(action, &QObject::destroyed, this, [this, action] { actions_.remove(action); });
+    }
+    QMenuBar* bar_;
+    QSet<QAction*> actions_;
+    QSet<QMenu*> menus_;
 };
 
 // The platform window: the menu bar on top, the client area below.
@@ -412,11 +455,10 @@ void Window::SetMenu(Menu* menu) {
         menuBar_ = menu->build(frame_);
         frame_->bar_ = menuBar_;
         if (menuBar_) {
-            QObject::connect(menuBar_, &QMenuBar::triggered, frame_, [this](QAction* action) {
-                bool ok = false;
-                int32_t id = action->data().toInt(&ok);
-                if (ok && action->data().isValid() && frame_) OnMenu(id);
-            });
+            // Every command action, also those added to the menu later and
+            // those fired by their shortcut, ends in OnMenu.
+            auto* router = new MenuRouter(menuBar_);
+            router->watch(menuBar_);
             menuBar_->show();
         }
     }

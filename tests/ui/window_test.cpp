@@ -12,7 +12,12 @@
 #include <QWheelEvent>
 #include <QWidget>
 
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
 #include "ui/control.h"
+#include "ui/menu.h"
 #include "ui/platform.h"
 #include "ui/window.h"
 #include "recording_window.h"
@@ -306,6 +311,35 @@ TEST(WindowGeometry, KindsAndClientSizes) {
     t.Enable(false);
     EXPECT_EQ(tool.ControlAt(55, 5), nullptr);
     EXPECT_EQ(tool.ControlAt(31, 5), nullptr);
+}
+
+TEST(WindowMenu, CommandsReachOnMenuAndTheClientKeepsItsSize) {
+    RecordingWindow w(nullptr, 0, 0, 240, 160, 0);
+    Menu menu;
+    menu.Load(".{ &File\n.I 101\t&New\tCtrl+N\n.I 199 E&xit\n.}\n");
+    w.SetMenu(&menu);
+    w.Show(true);
+    ASSERT_NE(w.menuBar(), nullptr);
+    EXPECT_EQ(w.client()->width(), 240);
+    EXPECT_EQ(w.client()->height(), 160);
+    EXPECT_EQ(w.client()->y(), w.menuBar()->height());
+    QAction* exit = menu.FindItem(199);
+    ASSERT_NE(exit, nullptr);
+    exit->trigger();
+    menu.FindItem(101)->trigger();
+    // Items added later (the recent files) are routed too.
+    menu.Submenus()[0]->AppendItem("recent.tvl", 108, 0);
+    ASSERT_NE(menu.FindItem(108), nullptr);
+    menu.FindItem(108)->trigger();
+    EXPECT_EQ(w.menus, (std::vector<int32_t>{199, 101, 108}));
+    // Disabling the window (a modal dialog runs) disables its menu too.
+    w.Enable(false);
+    EXPECT_FALSE(w.menuBar()->isEnabled());
+    w.Enable(true);
+    w.SetMenu(nullptr);
+    EXPECT_EQ(w.menuBar(), nullptr);
+    EXPECT_EQ(w.client()->y(), 0);
+    EXPECT_EQ(w.client()->height(), 160);
 }
 
 }  // namespace
