@@ -1,8 +1,12 @@
+#include "media/au_format.h"
 #include "media/media_registry.h"
+#include "media/wav_format.h"
 
 namespace tavlin {
 
-// The sound formats land with the audio work.
-void registerAudioFormats() {}
+void registerAudioFormats() {
+    registerAudioFormat(std::make_unique<AuFormat>());
+    registerAudioFormat(std::make_unique<WavFormat>());
+}
 
 }  // namespace tavlin
