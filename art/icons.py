@@ -222,8 +222,9 @@ files["cdrawpath"] = svg(32, 32, '''
 <line x1="18.7" y1="14.5" x2="14.5" y2="18.7" stroke="#000000" stroke-width="1.3"/>
 <polygon points="0,0 3.6,1.3 1.3,3.6" fill="#000000"/>''')
 
-# A closed hand: the shapes are drawn once thick in black and again in white
-# on top, which leaves only the outline of their union.
+# A closed hand, centred near (16, 17) where a hot spot in the middle of the
+# grip falls. The shapes are drawn once thick in black and again in white on
+# top, which leaves only the outline of their union.
 HAND = '''
 <rect x="7" y="12" width="18" height="13" rx="5"/>
 <circle cx="10" cy="12.5" r="2.6"/><circle cx="14.3" cy="11" r="2.6"/><circle cx="18.6" cy="11" r="2.6"/><circle cx="22.5" cy="12.5" r="2.6"/>
