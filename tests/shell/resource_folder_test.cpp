@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "media/image_formats.h"
 #include "media/media_registry.h"
 #include "shell/recording_prompts.h"
 #include "support/scratch.h"
@@ -124,7 +125,7 @@ TEST_F(ResourceFolderTest, ReadWholeGivesExactBytesOrNothing) {
     EXPECT_TRUE(prompts.messages.empty());
 }
 
-TEST_F(ResourceFolderTest, FailedPictureLoadsAreReportedAndTriedAgain) {
+TEST_F(ResourceFolderTest, PicturesAreCachedFailuresAreTriedAgain) {
     clearRegistry();
     registerImageFormats();
     EXPECT_EQ(res.Image("bmovie.png"), nullptr);
@@ -136,6 +137,28 @@ TEST_F(ResourceFolderTest, FailedPictureLoadsAreReportedAndTriedAgain) {
     EXPECT_EQ(prompts.messages[1], "Cannot read image resource (bmovie.png)");
     EXPECT_EQ(prompts.messages[2], "Cannot read image resource (noformat.xyz)");
     EXPECT_EQ(res.cachedImageCount(), 0u);
+
+    // Once the file is good it loads, and later requests share the same picture
+    // even after it changes on disk.
+    Image red(3, 2);
+    red.pixels.assign(6, 0xFFFF0000u);
+    ASSERT_TRUE(PngFormat().write(dir.file("bmovie.png"), red));
+    const Image* a = res.Image("bmovie.png");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->width, 3);
+    EXPECT_EQ(a->height, 2);
+    EXPECT_EQ(a->at(2, 1), 0xFFFF0000u);
+    ASSERT_TRUE(PngFormat().write(dir.file("bmovie.png"), Image(5, 5)));
+    ASSERT_TRUE(PngFormat().write(dir.file("bimage.png"), Image(4, 4)));
+    const Image* b = res.Image("bimage.png");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(res.Image("bmovie.png"), a);
+    EXPECT_EQ(a->width, 3);
+    EXPECT_EQ(res.Image("bimage.png"), b);
+    // Names are compared exactly.
+    EXPECT_EQ(res.Image("BMOVIE.png"), nullptr);
+    EXPECT_EQ(res.cachedImageCount(), 2u);
+    EXPECT_EQ(prompts.messages.size(), 4u);
     clearRegistry();
 }
 
