@@ -266,14 +266,17 @@ int32_t Path::segmentAtFrame(double frame) const {
 }
 
 void Path::markSlabs(int32_t x, int32_t y) {
-    for (int32_t i = 1; i < count(); ++i) {
+    if (points_.empty()) return;
+    // Each point's side value serves two segments; no branches in the loop,
+    // as dragging maps the pointer on every mouse move.
+    double prev = side(x, y, points_[0]);
+    for (size_t i = 1; i < points_.size(); ++i) {
         const PathPoint& a = points_[i - 1];
         PathPoint& b = points_[i];
-        bool in = sameSide(x, y, b.x, b.y, a) && sameSide(x, y, a.x, a.y, b);
-        if (in)
-            b.flags |= PathPoint::kInSlab;
-        else
-            b.flags &= ~PathPoint::kInSlab;
+        double here = side(x, y, b);
+        bool in = (prev * side(b.x, b.y, a) >= 0) & (here * side(a.x, a.y, b) >= 0);
+        b.flags = (b.flags & ~PathPoint::kInSlab) | (in ? PathPoint::kInSlab : 0);
+        prev = here;
     }
 }
 
