@@ -3,8 +3,10 @@
 #include <iterator>
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QString>
 #include <QVariant>
 
@@ -17,9 +19,28 @@ namespace {
 
 QString toQString(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
+// Nesting depth of mouse or key handling inside one of our pop-ups. Qt tells
+// the menu bar about an item chosen there by itself; an item triggered any
+// other way (from code) would not reach the bar, so the menu passes it on.
+int popupActivation = 0;
+
+class CommandPopup : public QMenu {
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        ++popupActivation;
+        QMenu::mouseReleaseEvent(event);
+        --popupActivation;
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        ++popupActivation;
+        QMenu::keyPressEvent(event);
+        --popupActivation;
+    }
+};
+
 }  // namespace
 
-Menu::Menu(Menu* parent) : parent_(parent), menu_(std::make_unique<QMenu>()) {}
+Menu::Menu(Menu* parent) : parent_(parent), menu_(std::make_unique<CommandPopup>()) {}
 
 Menu::~Menu() {
     // Items and submenus go; menu bars stay with the widgets they were built
@@ -44,7 +65,18 @@ void Menu::AppendItem(const std::string& label, int32_t id, int32_t flags) {
     QObject::connect(action, &QAction::triggered, action, [this, action, id](bool) {
         // Qt flips a checkable item on its own; the mark is the program's.
         if (action->isCheckable()) action->setChecked(!action->isChecked());
-        Choose(id);
+        Menu* top = this;
+        while (top->parent_) top = top->parent_;
+        // Copies: a receiver may replace or delete this menu.
+        const std::vector<QPointer<QMenuBar>> bars = top->bars_;
+        const std::function<void(int32_t)> handler = top->handler_;
+        // Items directly in a bar reach it anyway.
+        if (top != this && popupActivation == 0) {
+            QPointer<QAction> alive(action);
+            for (const QPointer<QMenuBar>& bar : bars)
+                if (bar && alive) emit bar->triggered(action);
+        }
+        if (handler) handler(id);
     });
     addAction(action);
 }
