@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "cli/commands.h"
@@ -62,6 +64,12 @@ std::unique_ptr<Image> readPicture(const std::string& path, int& status) {
     }
     if (!findImageFormat(path)) {
         fail(path, "no picture format claims this name (use .png, .jpg, .jpeg or .gif)");
+        return nullptr;
+    }
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        std::fclose(f);
+    } else {
+        fail(path, std::string("cannot be opened: ") + std::strerror(errno));
         return nullptr;
     }
     auto img = readImage(path);
