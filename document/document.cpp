@@ -233,7 +233,13 @@ void Document::enterFrame() {
 }
 
 void Document::timerStep() {
-    if (busy) return;
+    constexpr int32_t kMaxTimerDepth = 16;
+    if (busy || timerDepth_ >= kMaxTimerDepth) return;
+    struct Depth {
+        int32_t& d;
+        explicit Depth(int32_t& v) : d(v) { ++d; }
+        ~Depth() { --d; }
+    } depth(timerDepth_);
     bool fired = false;
     for (size_t k = 0; k < runningEvent.size(); ++k) {
         Event* e = runningEvent[k];

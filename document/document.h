@@ -182,6 +182,9 @@ private:
 
     Clock clock_;
     std::mt19937 random_;
+    // Param events run timer steps from inside a timer step; this bounds the
+    // nesting when events keep firing each other within one millisecond.
+    int32_t timerDepth_ = 0;
 };
 
 }  // namespace tavlin

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 #include "document/document.h"
 #include "document/image_object.h"
@@ -296,6 +297,21 @@ TEST_F(EventTest, AnimationStepsAtMostEvery300Milliseconds) {
     run(1000);
     EXPECT_EQ(blinker->steps, 2);
     w.doc.busy = 0;
+}
+
+TEST_F(EventTest, EventsFiringEachOtherWithoutWaitingDoNotRecurseForever) {
+    // Two jumps sending the frame back and forth, each range with a param
+    // event that runs timer steps from inside its firing, all with no wait.
+    for (auto [first, last, target] : {std::tuple{0, 10, 20}, std::tuple{20, 30, 0}}) {
+        auto* jump = static_cast<JumpEvent*>(w.doc.addEvent(kJumpEvent, first, last));
+        jump->targets = {target};
+        jump->wait = 0;
+        auto* param = static_cast<ParamEvent*>(w.doc.addEvent(kParamEvent, first, last));
+        param->text = "$play_speed=100";
+    }
+    w.doc.setCurrentFrame(5);
+    for (int i = 0; i < 50; ++i) w.doc.timerStep();  // the clock stands still
+    EXPECT_TRUE(w.doc.currentFrame == 0 || w.doc.currentFrame == 20) << w.doc.currentFrame;
 }
 
 TEST(EventModes, PlayModeResetsSpeedAndEditModeSilencesLoops) {
