@@ -8,6 +8,8 @@
 
 #include "document/document.h"
 #include "document/image_object.h"
+#include "shell/settings.h"
+#include "ui/canvas/canvas.h"
 #include "document_test_fakes.h"
 
 namespace tavlin {
@@ -330,6 +332,49 @@ TEST(EventModes, PlayModeResetsSpeedAndEditModeSilencesLoops) {
     w.doc.setEditMode(true);
     EXPECT_EQ(w.doc.runningEvent[kSoundEvent], nullptr);
     EXPECT_EQ(w.audio.stops, 1);
+}
+
+TEST(EventBars, RowPerKindTargetsMarkedAndTheShownEventOutlinedTwice) {
+    test::ensureGuiApp();
+    Document doc(0, 0);
+    Canvas canvas(400, 200);
+    TimelineArea tl;
+    tl.canvas = &canvas;
+    tl.firstFrame = 0;
+    tl.zoom = 4.0;
+    tl.width = 400;
+    tl.barHeight = 12;
+    tl.firstEventRow = 1;  // the play row is scrolled away
+    tl.rowHeight = 20;
+    tl.eventTop = 50;
+    PlayEvent play(0, 10);
+    play.drawTimelineBar(tl);
+    for (uint32_t p : canvas.image().pixels) ASSERT_EQ(p & 0xFFFFFF, 0xFFFFFFu);
+
+    JumpEvent jump(5, 20);  // row 0 of the visible ones: y = 54; X(5) = 160, X(21) = 224
+    jump.targets = {40, -100};
+    tl.shownEvent = &jump;
+    jump.drawTimelineBar(tl);
+    const Image& img = canvas.image();
+    EXPECT_EQ(img.at(190, 60) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(img.at(160, 60) & 0xFFFFFF, 0x000000u);
+    EXPECT_EQ(img.at(161, 60) & 0xFFFFFF, 0x000000u);  // the second outline
+    EXPECT_EQ(img.at(162, 60) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(img.at(301, 55) & 0xFFFFFF, 0xFF0000u);  // target 40 at X = 300
+    for (int32_t x = 0; x < 140; ++x) ASSERT_EQ(img.at(x, 55) & 0xFFFFFF, 0xFFFFFFu) << x;
+
+    SoundEvent sound(0, 3);  // row 1: y = 74
+    sound.drawTimelineBar(tl);
+    EXPECT_EQ(img.at(145, 80) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(img.at(145, 75) & 0xFFFFFF, 0x0000FFu);  // not shown: one outline only
+}
+
+TEST(EventClock, WaitComesFromTheSettingsAtEachCreation) {
+    settings().Set("def_wtime", "250");
+    Document doc(0, 0);
+    EXPECT_EQ(doc.addEvent(kLinkEvent, 0, 1)->wait, 250);
+    settings().Set("def_wtime", "100");
+    EXPECT_EQ(doc.addEvent(kLinkEvent, 0, 1)->wait, 100);
 }
 
 TEST(EventClock, AnEventArmedAtClockZeroStillFires) {
