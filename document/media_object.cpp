@@ -4,15 +4,12 @@
 #include <limits>
 
 #include "document/document.h"
+#include "document/drag_path.h"
 #include "document/image_object.h"
 #include "document/media_resource.h"
 #include "document/project_text.h"
 #include "document/video_object.h"
 #include "ui/canvas/canvas.h"
-#if __has_include("document/drag_path.h")
-#include "document/drag_path.h"
-#define TAVLIN_HAVE_DRAG_PATH 1
-#endif
 
 namespace tavlin {
 
@@ -109,28 +106,20 @@ void MediaObject::normalizeRanges() {
 // Video and image objects override these; drag paths are answered here from
 // their public fields so that the document never misses their pictures.
 void MediaObject::collectMedia(std::vector<MediaResource*>& out) const {
-#ifdef TAVLIN_HAVE_DRAG_PATH
     if (const auto* path = dynamic_cast<const DragPath*>(this)) {
         for (ImageResource* r : path->statePictures)
             if (r) out.push_back(r);
         for (ImageResource* r : path->thumbs)
             if (r) out.push_back(r);
     }
-#else
-    (void)out;
-#endif
 }
 
 bool MediaObject::pathFrameSpan(FrameRange* span) const {
-#ifdef TAVLIN_HAVE_DRAG_PATH
     if (const auto* path = dynamic_cast<const DragPath*>(this); path && path->count() > 0) {
         span->first = path->point(0)->frame;
         span->last = path->point(path->count() - 1)->frame;
         return true;
     }
-#else
-    (void)span;
-#endif
     return false;
 }
 
@@ -180,9 +169,7 @@ std::unique_ptr<MediaObject> MediaObject::create(Document& doc, int32_t kind) {
     switch (kind) {
     case kVideoObject: return std::make_unique<VideoObject>(doc);
     case kImageObject: return std::make_unique<ImageObject>(doc);
-#ifdef TAVLIN_HAVE_DRAG_PATH
     case kDragPath: return std::make_unique<DragPath>(doc);
-#endif
     default: return nullptr;
     }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "document/document.h"
+#include "document/drag_path.h"
 #include "document/image_object.h"
 #include "document/video_object.h"
 #include "document_test_fakes.h"
@@ -175,6 +176,28 @@ TEST(FrameCodes, PlayRangeWithSkipTwoSamplesEveryThirdFrameAndTheLast) {
     }
     // With the switch off the kind marks nothing.
     w.doc.kindSwitch[kPlayEvent] = 0;
+    EXPECT_EQ(w.doc.recomputeFrameCodes(), 0);
+}
+
+TEST(FrameCodes, EnabledDragPathsMarkTheirPointFrames) {
+    Wired w;
+    w.doc.frameSkip = 2;
+    auto owned = std::make_unique<DragPath>(w.doc);
+    owned->addPoint(40, 120, 10, true);
+    owned->addPoint(100, 120, 14, true);
+    owned->addPoint(280, 120, 20, true);
+    owned->ranges.push_back({0, 99});
+    auto* path = static_cast<DragPath*>(w.doc.addObject(std::move(owned)));
+    auto empty = std::make_unique<DragPath>(w.doc);
+    empty->ranges.push_back({0, 99});
+    w.doc.addObject(std::move(empty));  // no points: marks nothing
+    EXPECT_EQ(w.doc.codedFrameCount, 5);
+    std::vector<int32_t> coded;
+    for (int32_t f = 0; f < 100; ++f)
+        if (w.doc.frameCode(f)) coded.push_back(f);
+    EXPECT_EQ(coded, (std::vector<int32_t>{10, 13, 16, 19, 20}));
+    EXPECT_EQ(w.doc.frameCode(10), kKeyFrame);
+    path->enabled = 0;
     EXPECT_EQ(w.doc.recomputeFrameCodes(), 0);
 }
 
@@ -409,12 +432,21 @@ TEST(Resources, PurgeDropsUnusedAndPutsEnabledFirst) {
     ImageObject* c = addImage(w.doc, 0, 0, 1, 1, {0, 0});
     c->picture = enabled;
     static_cast<SoundEvent*>(w.doc.addEvent(kSoundEvent, 0, 1))->sound = sound;
+    auto* button = add(MediaKind::Image, "button");
+    auto* thumb = add(MediaKind::Image, "thumb");
+    auto path = std::make_unique<DragPath>(w.doc);
+    path->statePictures[2] = static_cast<ImageResource*>(button);
+    path->thumbs = {static_cast<ImageResource*>(thumb), static_cast<ImageResource*>(thumb)};
+    w.doc.addObject(std::move(path));
     w.doc.kindSwitch[kSoundEvent] = 0;
 
     w.doc.purgeResources();
-    ASSERT_EQ(w.doc.imageResources.size(), 2u);
+    ASSERT_EQ(w.doc.imageResources.size(), 4u);
     EXPECT_EQ(w.doc.imageResources[0].get(), enabled);
-    EXPECT_EQ(w.doc.imageResources[1].get(), disabledOnly);
+    EXPECT_EQ(w.doc.imageResources[1].get(), button);
+    EXPECT_EQ(w.doc.imageResources[2].get(), thumb);
+    EXPECT_EQ(w.doc.imageResources[3].get(), disabledOnly);
+    EXPECT_EQ(thumb->useCount, 2);
     EXPECT_EQ(enabled->useCount, 2);
     EXPECT_EQ(enabled->enabledUseCount, 2);
     EXPECT_EQ(disabledOnly->useCount, 1);
