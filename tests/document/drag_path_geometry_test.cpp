@@ -339,15 +339,5 @@ TEST(PathFrames, DroppingAPointOnAnotherCutsTheLoopBetween) {
     EXPECT_FALSE(one.dropPoint(0, 0, 0));
 }
 
-TEST(PathFrames, CrossDirectionsAreBisectorsInsideAndPerpendicularsAtTheEnds) {
-    Path p = makePath({{0, 0, 0}, {100, 0, 1}, {100, 100, 2}});
-    EXPECT_DOUBLE_EQ(p.point(0)->cx, 0);
-    EXPECT_DOUBLE_EQ(p.point(0)->cy, 100);
-    EXPECT_DOUBLE_EQ(p.point(2)->cx, -100);
-    EXPECT_DOUBLE_EQ(p.point(2)->cy, 0);
-    EXPECT_NEAR(p.point(1)->cx, -std::sqrt(0.5), 1e-12);  // the corner's bisector
-    EXPECT_NEAR(p.point(1)->cy, std::sqrt(0.5), 1e-12);
-}
-
 }  // namespace
 }  // namespace tavlin

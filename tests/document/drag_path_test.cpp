@@ -350,21 +350,6 @@ TEST(DragPathEditing, MovingCarriesThePointsAlong) {
     EXPECT_EQ(s.path->point(1)->x, 2147483647);  // saturates instead of wrapping
 }
 
-TEST(DragPathEditing, AnimationCyclesThumbs) {
-    Document doc(320, 240);
-    DragPath p(doc);
-    p.ranges.push_back({0, 9});
-    EXPECT_FALSE(p.animate());
-    auto a = halves(), b = halves();
-    p.thumbs = {a.get(), b.get()};
-    EXPECT_TRUE(p.isAnimatedAt(5));
-    EXPECT_FALSE(p.isAnimatedAt(10));
-    EXPECT_TRUE(p.animate());
-    EXPECT_EQ(p.currentThumb, 1);
-    EXPECT_TRUE(p.animate());
-    EXPECT_EQ(p.currentThumb, 0);
-}
-
 // --- playing ----------------------------------------------------------------
 
 TEST(DragPathPlay, DraggingSeeksTheMappedCodedFrame) {
