@@ -100,8 +100,18 @@ TEST(JpegFormat, DamagedOrAbsurdFilesNeverAbort) {
     huge[sof + 6] = huge[sof + 8] = char(0xE8);
     EXPECT_FALSE(fmt.read(dir.write("huge.jpg", huge)));
 
-    // Truncations give nothing or a complete-size picture, never a crash.
-    for (size_t cut = 0; cut < good.size(); cut += 7) {
+    // Cut at every segment boundary before the scan, then all through the
+    // scan: nothing, or a complete-size picture, never a crash.
+    std::vector<size_t> cuts = {0, 1, 2};
+    for (size_t pos = 2; pos + 4 <= good.size() && uint8_t(good[pos]) == 0xFF;) {
+        const size_t len = size_t(uint8_t(good[pos + 2])) << 8 | uint8_t(good[pos + 3]);
+        cuts.insert(cuts.end(), {pos + 2, pos + 4, pos + 2 + len});
+        if (uint8_t(good[pos + 1]) == 0xDA) break;  // start of scan
+        pos += 2 + len;
+    }
+    EXPECT_GE(cuts.size(), 15u);  // SOI, APP0, DQTs, SOF, DHTs, SOS
+    for (size_t cut = cuts.back(); cut < good.size(); cut += 5) cuts.push_back(cut);
+    for (size_t cut : cuts) {
         auto img = fmt.read(dir.write("cut" + std::to_string(cut) + ".jpg", good.substr(0, cut)));
         if (img) {
             EXPECT_EQ(img->width, 40);
