@@ -137,7 +137,7 @@ public:
     InfoWindow* infoWindow = nullptr;
     TimelineView* timeline = nullptr;
     Clipboard* clipboard = nullptr;
-    AudioOutput* audio = nullptr;
+    SoundOutput* audio = nullptr;
     // Set by the project file reader: finds moved media and asks the user
     // about missing ones.
     std::function<MediaResource*(MediaKind, const std::string&)> mediaResolver;

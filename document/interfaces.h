@@ -72,10 +72,11 @@ public:
     virtual std::unique_ptr<Image> image() { return nullptr; }
 };
 
-// The sound output: one sound at a time.
-class AudioOutput {
+// The sound output: one sound at a time. (Not AudioOutput: that is the UI
+// layer's concrete player, and one program cannot have two classes of a name.)
+class SoundOutput {
 public:
-    virtual ~AudioOutput() = default;
+    virtual ~SoundOutput() = default;
     // Stops whatever plays, then plays `sound` `loops` times in a row.
     virtual void play(const Sound& sound, int32_t loops) = 0;
     virtual void stop() = 0;

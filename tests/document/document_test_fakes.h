@@ -53,7 +53,7 @@ struct FakeClipboard : Clipboard {
     void setText(const std::string& t) override { content = t; }
 };
 
-struct FakeAudio : AudioOutput {
+struct FakeAudio : SoundOutput {
     struct Play {
         const Sound* sound;
         int32_t loops;
