@@ -147,9 +147,9 @@ void DrawTool::drag(EditorView& view, int32_t x, int32_t y, int32_t) {
 void DrawTool::release(EditorView& view, int32_t x, int32_t y) {
     Document* doc = view.document();
     if (!doc || editingTolerance(view.zoom()) == 0) return;
+    doc->mouseDown = 0;
     DragPath* path = liveNewObject(*doc);
     if (!path) return;
-    doc->mouseDown = 0;
     shape(view, *path, x, y);
 
     int32_t a = std::min(doc->inPoint, doc->outPoint), b = std::max(doc->inPoint, doc->outPoint);
