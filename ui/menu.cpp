@@ -89,6 +89,8 @@ void Menu::AppendSeparator() {
 
 void Menu::AppendSubmenu(const std::string& label, Menu* submenu) {
     if (!submenu) return;
+    for (const Menu* m = this; m; m = m->parent_)
+        if (m == submenu) return;
     submenu->parent_ = this;
     submenu->menu_->setTitle(toQString(label));
     submenus_.emplace_back(submenu);
@@ -184,12 +186,6 @@ QMenuBar* Menu::build(QWidget* parent) {
 }
 
 void Menu::SetCommandHandler(std::function<void(int32_t)> handler) { handler_ = std::move(handler); }
-
-void Menu::Choose(int32_t id) {
-    Menu* top = this;
-    while (top->parent_) top = top->parent_;
-    if (top->handler_) top->handler_(id);
-}
 
 std::unique_ptr<Menu> LoadMenuBar() {
     auto bytes = resources().ReadWhole("menu.txt");

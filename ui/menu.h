@@ -36,7 +36,8 @@ public:
     // as the shortcut.
     void AppendItem(const std::string& label, int32_t id, int32_t flags);
     void AppendSeparator();
-    // Takes ownership of `submenu` (made with this menu as its parent).
+    // Takes ownership of `submenu` (made with this menu as its parent); a
+    // menu cannot be put inside itself.
     void AppendSubmenu(const std::string& label, Menu* submenu);
 
     // Enables or greys every item with this command id, here and in the
@@ -65,10 +66,8 @@ public:
     const std::vector<std::unique_ptr<Menu>>& Submenus() const { return submenus_; }
 
     // Also receives the id of a chosen item of this menu or any submenu, for
-    // a menu used without a window.
+    // a menu used without a window (set on the topmost menu).
     void SetCommandHandler(std::function<void(int32_t)> handler);
-    // Hands the id to the handler of the topmost menu, if it has one.
-    void Choose(int32_t id);
 
 private:
     void addAction(QAction* action);

@@ -136,6 +136,11 @@ TEST(Menu, BarsFollowLaterAppendsAndOutliveNothing) {
     QWidget other;
     QMenuBar* again = menu->build(&other);
     EXPECT_EQ(again->actions().size(), 4u);
+    // A menu cannot hold itself or one of the menus holding it.
+    menu->AppendSubmenu("Self", menu.get());
+    sub->AppendSubmenu("Loop", menu.get());
+    EXPECT_EQ(menu->Submenus().size(), 2u);
+    EXPECT_TRUE(sub->Submenus().empty());
     // The menu goes first: its bar stays, empty.
     menu.reset();
     EXPECT_TRUE(again->actions().isEmpty());
