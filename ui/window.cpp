@@ -279,9 +279,14 @@ Window::Window(Window* owner, int32_t x, int32_t y, int32_t w, int32_t h, int32_
         fixed = kind != 4;
         clientCoords = true;
     }
-    if (!owner && !child && !(kind == 2 || kind == 3) && !topLevels().empty()) {
+    if (!owner && !child && !(kind == 2 || kind == 3)) {
         // The first top-level window owns the others on the platform side.
-        parent = topLevels().front()->widget();
+        // Pop-ups (the splash) are passed over: they go away first.
+        for (Window* w : topLevels()) {
+            if (w->kind_ == 2 || w->kind_ == 3 || !w->widget()) continue;
+            parent = w->widget();
+            break;
+        }
     }
     if (!owner) {
         topLevel_ = true;

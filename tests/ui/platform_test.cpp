@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QImage>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QTest>
 #include <QTimer>
@@ -86,8 +87,46 @@ TEST(AskChoiceWindow, ClosingAnswersMinusOneAndNoLabelsAnswerZero) {
     EXPECT_EQ(width, probe.MeasureText(text).x + 40);
 }
 
+TEST(MessageBoxes, TitledMessageAndTheWindowTextLimit) {
+    test::RecordingWindow w(nullptr, 0, 0, 100, 100, 0);
+    w.Show(true);
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::Warning;
+    auto grabAndClose = [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        box->accept();
+    };
+    QTimer::singleShot(0, grabAndClose);
+    std::string longText(700, 'x');
+    w.Message("%s-%d", longText.c_str(), 5);
+    EXPECT_EQ(title, "Message");
+    EXPECT_EQ(text.size(), 511);  // cut, not overrun
+    EXPECT_EQ(icon, QMessageBox::NoIcon);
+
+    // Core code's messages and questions go through the installed prompts.
+    InstallQtPrompts();
+    QTimer::singleShot(0, grabAndClose);
+    ShowMessage("Cannot open %s", "a.png");
+    EXPECT_EQ(title, "Message");
+    EXPECT_EQ(text, "Cannot open a.png");
+    EXPECT_EQ(icon, QMessageBox::Information);
+    QTimer::singleShot(0, [&] {
+        ChoiceWindow* c = openChoice();
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(c->buttonCount(), 2u);
+        c->EndModal(1);
+    });
+    EXPECT_EQ(AskChoice("Save changes?", {"Yes", "No"}), 1);
+    installPrompts(nullptr);
+}
+
 TEST(FileDialogFilters, ZeroSeparatedPairsBecomeQtNameFilters) {
-    std::string list("Pictures\0*.png;*.jpg;*.gif\0Sum u-law audio (*.au)\0*.au\0\0ignored\0*.x\0", 70);
+    static const char raw[] = "Pictures\0*.png;*.jpg;*.gif\0Sum u-law audio (*.au)\0*.au\0\0ignored\0*.x\0";
+    std::string list(raw, sizeof raw - 1);
     auto filters = QtNameFilters(list);
     ASSERT_EQ(filters.size(), 2u);
     EXPECT_EQ(filters[0], "Pictures (*.png *.jpg *.gif)");

@@ -286,6 +286,19 @@ TEST(WindowLifecycle, QKeyEndsTheLoopAndOwnedWindowsCloseWithTheirOwner) {
     EXPECT_EQ(tool->closes, 1);
 }
 
+TEST(WindowLifecycle, TheSplashDoesNotTakeTheMainWindowWithIt) {
+    RecordingWindow splash(nullptr, 0, 0, 80, 40, 2);
+    splash.Show(true);
+    RecordingWindow main(nullptr, 0, 0, 200, 100, 0);
+    RecordingWindow toolbox(nullptr, 0, 0, 50, 100, 1);
+    splash.Destroy();
+    EXPECT_TRUE(main.exists());
+    EXPECT_TRUE(toolbox.exists());
+    EXPECT_EQ(main.closes, 0);
+    // The main window is the platform owner of later top-level windows.
+    EXPECT_EQ(toolbox.widget()->parentWidget(), main.widget());
+}
+
 TEST(WindowGeometry, KindsAndClientSizes) {
     RecordingWindow owner(nullptr, 100, 100, 300, 200, 0);
     owner.Show(true);
