@@ -95,6 +95,7 @@ public:
     }
     Window* window_;
     int32_t routedW_ = -1, routedH_ = -1;
+    int32_t wheelRest_ = 0;
 
 protected:
     bool event(QEvent* ev) override {
@@ -130,6 +131,10 @@ protected:
     void mouseMoveEvent(QMouseEvent* ev) override {
         if (window_) window_->RouteMouseMove(ev->position().x(), ev->position().y(), modifiersOf(ev->modifiers()));
     }
+    void leaveEvent(QEvent*) override {
+        // The pointer left the window: no control stays lit as hovered.
+        if (window_) window_->RouteLeave();
+    }
     void mousePressEvent(QMouseEvent* ev) override {
         if (!window_) return;
         if (ev->button() != Qt::LeftButton && ev->button() != Qt::RightButton) return;
@@ -151,7 +156,6 @@ protected:
         window_->RouteKey(code);
     }
     void wheelEvent(QWheelEvent* ev) override {
-        int32_t steps = ev->angleDelta().y() / 120;
         QPoint global = ev->globalPosition().toPoint();
         // The window under the pointer takes the wheel, focused or not.
         Window* target = Window::FromWidget(QApplication::widgetAt(global));
@@ -163,7 +167,14 @@ protected:
         }
         if (!target) target = window_;
         if (!target || !target->client()) return;
-        QPoint local = target->client()->mapFromGlobal(global);
+        // Whole notches of 120; touchpads send smaller amounts, which add up
+        // instead of being lost one event at a time.
+        auto* c = static_cast<ClientWidget*>(target->client());
+        c->wheelRest_ += ev->angleDelta().y();
+        int32_t steps = c->wheelRest_ / 120;
+        c->wheelRest_ -= steps * 120;
+        if (!steps) return;
+        QPoint local = c->mapFromGlobal(global);
         target->RouteWheel(steps, local.x(), local.y());
     }
     void dragEnterEvent(QDragEnterEvent* ev) override {
@@ -605,6 +616,13 @@ bool Window::controlRelease(int32_t x, int32_t y) {
         return true;
     }
     return false;
+}
+
+void Window::RouteLeave() {
+    if (!hovered_ || pressed_) return;
+    Control* old = hovered_;
+    hovered_ = nullptr;
+    old->OnLeave(-1, -1);
 }
 
 void Window::RouteMouseMove(int32_t x, int32_t y, int32_t modifiers) {

@@ -133,6 +133,8 @@ public:
     // Routing entry points used by the widgets (and by tests that want to
     // inject events without a platform round trip).
     void RouteMouseMove(int32_t x, int32_t y, int32_t modifiers);
+    // The pointer left the client area (ignored while a control is pressed).
+    void RouteLeave();
     void RouteButton(bool left, bool down, int32_t x, int32_t y, int32_t modifiers);
     void RouteKey(int32_t code);
     void RouteResize(int32_t w, int32_t h);

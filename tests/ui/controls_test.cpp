@@ -185,6 +185,13 @@ TEST(ImageButtonPaint, RolloverPressedDisabledAndKeys) {
     EXPECT_EQ(w.controlIds, std::vector<int32_t>{8});
     w.RouteMouseMove(60, 60, 0);
     EXPECT_EQ(img.at(5, 5), 0xFF000001u);
+    // Leaving the window ends the rollover too.
+    w.RouteMouseMove(5, 5, 0);
+    EXPECT_EQ(img.at(5, 5), 0xFF000003u);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(w.client(), &leave);
+    EXPECT_EQ(w.hoveredControl(), nullptr);
+    EXPECT_EQ(img.at(5, 5), 0xFF000001u);
     b.Enable(false);
     b.Draw();
     EXPECT_EQ(img.at(5, 5), 0xFF000004u);

@@ -185,6 +185,14 @@ TEST(WindowWheel, GoesToTheWindowUnderThePointerEvenWhenNotFocused) {
                      QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(other.client(), &down);
     EXPECT_EQ(slider.position(), 49);
+
+    // Small amounts (touchpads) add up to whole steps.
+    for (int i = 0; i < 3; ++i) {
+        QWheelEvent small(QPointF(150, 120), QPointF(other.client()->mapToGlobal(QPoint(150, 120))), QPoint(),
+                          QPoint(0, 40), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(other.client(), &small);
+        EXPECT_EQ(slider.position(), i < 2 ? 49 : 48);
+    }
 }
 
 TEST(WindowDrop, EveryFileOfADropWithTheSamePosition) {
