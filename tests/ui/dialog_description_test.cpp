@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "support/scratch.h"
 #include "ui/dialog_description.h"
 
 namespace tavlin {
@@ -159,19 +158,6 @@ TEST(DialogDescription, OverlongLinesAndOddBytes) {
         noise.push_back(i % 7 == 0 ? '\n' : i % 11 == 0 ? '.' : c);
     }
     ParseDialogDescription(".D d 1 1 x\n" + noise, "d");
-}
-
-TEST(DialogDescription, LoadFromFile) {
-    test::ScratchDir dir;
-    std::string path = dir.write("dialog.txt", ".D a 10 20 A\n.E 0 1 2 3 4\n..\n");
-    std::optional<DialogDescription> d = LoadDialogDescription(path, "a");
-    ASSERT_TRUE(d.has_value());
-    EXPECT_TRUE(d->found);
-    EXPECT_EQ(d->records.size(), 1u);
-    EXPECT_FALSE(LoadDialogDescription(dir.file("missing.txt"), "a").has_value());
-    std::optional<DialogDescription> none = LoadDialogDescription(path, "b");
-    ASSERT_TRUE(none.has_value());
-    EXPECT_FALSE(none->found);
 }
 
 }  // namespace

@@ -76,8 +76,6 @@ TEST(Menu, LoadBuildsTheBar) {
     ASSERT_EQ(view.size(), 2u);
     EXPECT_TRUE(view[0]->isCheckable());
     EXPECT_TRUE(view[0]->isChecked());
-    EXPECT_EQ(menu.Submenus().size(), 2u);
-    EXPECT_EQ(menu.Submenus()[0]->Parent(), &menu);
 
     // A shortcut shown in the label is display only: no key is bound.
     EXPECT_TRUE(file[0]->shortcut().isEmpty());
@@ -144,17 +142,6 @@ TEST(Menu, BarsFollowLaterAppendsAndOutliveNothing) {
     // The menu goes first: its bar stays, empty.
     menu.reset();
     EXPECT_TRUE(again->actions().isEmpty());
-}
-
-TEST(Menu, LongLinesStopTheReading) {
-    Menu menu;
-    std::string text = ".{ F\n.I 1 Kept\n.I 2 " + std::string(1100, 'x') + "\n.I 3 Lost\n.}\n.I 4 Lost too\n";
-    menu.Load(text);
-    EXPECT_NE(menu.FindItem(1), nullptr);
-    EXPECT_EQ(menu.FindItem(2), nullptr);
-    EXPECT_EQ(menu.FindItem(3), nullptr);
-    EXPECT_EQ(menu.FindItem(4), nullptr);
-    ASSERT_EQ(menu.Popup()->actions().size(), 1u);
 }
 
 class RecordingPrompts : public Prompts {
