@@ -161,8 +161,9 @@ std::optional<std::string> OpenFileDialog(Window* owner, const std::string& filt
 }
 
 std::optional<std::string> SaveFileDialog(Window* owner, const std::string& filter, const std::string& initial) {
+    // Callers ask about replacing a file themselves, after fixing up its name.
     QString path = QFileDialog::getSaveFileName(widgetOf(owner), QString(), QString::fromStdString(initial),
-                                                joinFilters(filter));
+                                                joinFilters(filter), nullptr, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return std::nullopt;
     return path.toStdString();
 }
