@@ -359,15 +359,6 @@ TEST_F(DrawToolTest, ToolTableAndToolBoxButtons) {
     EXPECT_TRUE(toolboxCommand(view, 9));
     EXPECT_EQ(w.doc.editMode, 1);
     EXPECT_EQ(view.tool, editorTool(9));
-    EXPECT_TRUE(toolboxCommand(view, 1));
-    EXPECT_EQ(view.tool, editorTool(1));
-
-    w.doc.currentFrame = 12;
-    EXPECT_TRUE(toolboxCommand(view, 6));
-    w.doc.currentFrame = 34;
-    EXPECT_TRUE(toolboxCommand(view, 7));
-    EXPECT_EQ(w.doc.inPoint, 12);
-    EXPECT_EQ(w.doc.outPoint, 34);
 
     EXPECT_FALSE(toolboxCommand(view, 2));  // the imports are the media commands' business
     EXPECT_FALSE(toolboxCommand(view, 3));

@@ -172,26 +172,6 @@ TEST_F(EditToolTest, ShiftOnAVideoCornerKeepsThreeQuarters) {
     EXPECT_EQ(video->height, 230);
 }
 
-TEST(ShiftConstraint, LevelDiagonalOrUpright) {
-    int32_t x = 10, y = 3;
-    constrainToNeighbour(0, 0, &x, &y);
-    EXPECT_EQ(x, 10);
-    EXPECT_EQ(y, 0);
-    x = 10, y = 8;
-    constrainToNeighbour(0, 0, &x, &y);
-    EXPECT_EQ(y, 10);
-    x = 10, y = -8;
-    constrainToNeighbour(0, 0, &x, &y);
-    EXPECT_EQ(y, -10);
-    x = 3, y = 30;
-    constrainToNeighbour(0, 0, &x, &y);
-    EXPECT_EQ(x, 0);
-    EXPECT_EQ(y, 30);
-    x = 5, y = 10;  // ady / 2 == adx: upright
-    constrainToNeighbour(0, 0, &x, &y);
-    EXPECT_EQ(x, 0);
-}
-
 TEST_F(EditToolTest, ShiftDragsAPointAgainstItsNeighbour) {
     DragPath* path = addPath({{50, 50, 0}, {100, 100, 50}, {150, 100, 99}});
     tool.hover(view, 100, 100);
@@ -204,6 +184,12 @@ TEST_F(EditToolTest, ShiftDragsAPointAgainstItsNeighbour) {
     tool.drag(view, 60, 58, kModifierShift);
     EXPECT_EQ(path->point(1)->x, 60);
     EXPECT_EQ(path->point(1)->y, 60);
+    tool.drag(view, 53, 80, kModifierShift);  // mostly down: straight below
+    EXPECT_EQ(path->point(1)->x, 50);
+    EXPECT_EQ(path->point(1)->y, 80);
+    tool.drag(view, 60, 42, kModifierShift);  // up and right: the rising diagonal
+    EXPECT_EQ(path->point(1)->y, 40);
+    tool.drag(view, 60, 58, kModifierShift);
     tool.release(view, 60, 58);
     EXPECT_EQ(path->count(), 3);
 
