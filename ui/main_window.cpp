@@ -106,6 +106,12 @@ struct UiSoundOutput : SoundOutput {
     void stop() override { AudioOutput::instance().stop(); }
 };
 
+// Stands in for the timeline window until it exists: the document runs its
+// events only while a timeline is there, as it always is in the studio.
+struct QuietTimeline : TimelineView {
+    void refresh() override {}
+};
+
 // The about box: its one button (id 0) closes it.
 class AboutDialog : public Dialog {
 public:
@@ -120,6 +126,7 @@ public:
 struct MainWindow::Services {
     UiClipboard clipboard;
     UiSoundOutput sound;
+    QuietTimeline timeline;
     std::vector<std::pair<std::string, int32_t>> pictureCursors;
 };
 
@@ -170,6 +177,7 @@ void MainWindow::detachDocument() {
     doc_->view = nullptr;
     doc_->clipboard = nullptr;
     doc_->audio = nullptr;
+    doc_->timeline = nullptr;
     AudioOutput::instance().stop();
     doc_.reset();
 }
@@ -210,6 +218,7 @@ void MainWindow::AttachDocument(std::unique_ptr<Document> doc) {
     doc_->view = this;
     doc_->clipboard = &services_->clipboard;
     doc_->audio = &services_->sound;
+    doc_->timeline = &services_->timeline;
     clientW_ = doc_->stageWidth + 25;
     clientH_ = doc_->stageHeight + 25;
     ResizeClient(clientW_, clientH_);

@@ -70,8 +70,16 @@ std::unique_ptr<Window> showSplash() {
 }
 
 void saveScreenshot(MainWindow& main, const std::string& file) {
+    // The part of the screen the program's windows cover, with a margin.
+    QRect area;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible()) area |= w->frameGeometry();
+    area.adjust(-8, -8, 8, 8);
     QPixmap shot;
-    if (QScreen* screen = QGuiApplication::primaryScreen()) shot = screen->grabWindow(0);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        area &= screen->geometry();
+        shot = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    }
     // Without a real screen (the offscreen platform) the window draws itself.
     if (shot.isNull() || shot.width() <= 1) {
         if (QWidget* w = main.widget()) shot = w->grab();

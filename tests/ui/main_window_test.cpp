@@ -13,6 +13,7 @@
 #include "document/drag_path.h"
 #include "document/editor_tools.h"
 #include "document/project_file.h"
+#include "shell/paths.h"
 #include "studio_fixture.h"
 #include "ui/control.h"
 #include "ui/main_window.h"
@@ -349,6 +350,47 @@ TEST_F(MainWindowTest, TheCloseRequestKeepsTheWindowWhenTheUserCancels) {
     prompts.choices = {1};
     window->OnClose();
     EXPECT_FALSE(window->exists());
+}
+
+}  // namespace
+}  // namespace tavlin
+
+namespace tavlin {
+namespace {
+
+std::string sampleProject() {
+    const char* src = std::getenv("TAVLIN_TEST_SRC");
+    return src ? joinPath(joinPath(src, "samples"), "sample.tvl") : std::string();
+}
+
+TEST_F(MainWindowTest, TheSampleOpensAndItsPlayButtonPlaysOnIdle) {
+    std::string sample = sampleProject();
+    if (sample.empty() || !fileExists(sample)) GTEST_SKIP() << "no sample project";
+    ASSERT_EQ(window->Open(sample, -1, -1), 1);
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_TRUE(prompts.questions.empty()) << "the sample's button pictures lie beside it";
+    Document& doc = *window->doc();
+    int64_t now = 1;
+    doc.setClock([&now] { return now; });
+    const DragPath* play = nullptr;
+    for (const auto& o : doc.objects)
+        if (o->name == "play0") play = static_cast<const DragPath*>(o.get());
+    ASSERT_NE(play, nullptr);
+    ASSERT_NE(play->statePictures[kStateNormal], nullptr);
+
+    setEditMode(*window, false);
+    EXPECT_EQ(window->activeTool(), editorTool(kPlayToolEntry));
+    window->Show(true);
+    QPoint button(play->left + play->width / 2 - window->scrollX(), play->top + play->height / 2 - window->scrollY());
+    QTest::mouseMove(window->client(), button);
+    QTest::mouseClick(window->client(), Qt::LeftButton, Qt::NoModifier, button);
+    EXPECT_EQ(doc.currentFrame, 1) << "the button moves to the start of its play event";
+
+    for (int i = 0; i < 200 && doc.currentFrame < 50; ++i) {
+        now += 100;
+        window->Idle();
+    }
+    EXPECT_GE(doc.currentFrame, 50) << "idle steps play the event";
 }
 
 }  // namespace
