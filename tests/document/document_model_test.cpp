@@ -54,7 +54,7 @@ TEST(DocumentDefaults, NewDocumentTakesDefaultSettings) {
     EXPECT_EQ(doc.playDirection, 1);
     for (int32_t k = 0; k < kEventKinds; ++k) EXPECT_EQ(doc.kindSwitch[size_t(k)], 1);
     EXPECT_EQ(doc.editMode, 0);
-    EXPECT_EQ(doc.fileName, "newdoc");  // the string id stands in without a resource folder
+    EXPECT_EQ(doc.fileName, documentString("newdoc"));
 }
 
 TEST(DocumentDefaults, SettingsAreReadAtConstructionAndAbsurdOnesIgnored) {

@@ -259,7 +259,7 @@ TEST_F(EventTest, FindAndOverlapFollowKindsAndRanges) {
     EXPECT_EQ(w.doc.addEventChecked(kSoundEvent, 25, 35), nullptr);
     EXPECT_NE(w.doc.addEventChecked(kSoundEvent, 31, 35), nullptr);
     installPrompts(nullptr);
-    EXPECT_EQ(prompts.messages, (std::vector<std::string>{"e_ev_overlap"}));
+    EXPECT_EQ(prompts.messages, (std::vector<std::string>{documentString("e_ev_overlap")}));
     EXPECT_EQ(w.doc.events.size(), 4u);
 }
 
