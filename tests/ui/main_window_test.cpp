@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <QWidget>
 
 #include "document/document.h"
 #include "document/drag_path.h"
@@ -345,10 +346,10 @@ TEST_F(MainWindowTest, CommandsThatDoNotExistYetAreGreyed) {
 TEST_F(MainWindowTest, TheCloseRequestKeepsTheWindowWhenTheUserCancels) {
     modify();
     prompts.choices = {2};
-    window->OnClose();
+    window->widget()->close();  // the close box
     EXPECT_TRUE(window->exists());
     prompts.choices = {1};
-    window->OnClose();
+    window->Command(kCmdClose);
     EXPECT_FALSE(window->exists());
 }
 
