@@ -4,7 +4,8 @@
 //
 // FILE is a project, published content or a media file to import. Two options
 // for checking the program without a person at the screen:
-//   --screenshot PNG   after start-up, save a picture of the screen and quit
+//   --screenshot PNG   after start-up, save a picture of the program's windows
+//                      (and of the splash, as PNG with "-splash") and quit
 //   --play             switch to play mode after start-up
 
 #include <QApplication>
@@ -69,7 +70,13 @@ std::unique_ptr<Window> showSplash() {
     return splash;
 }
 
-void saveScreenshot(MainWindow& main, const std::string& file) {
+// "shot.png" -> "shot-splash.png".
+std::string splashShotName(const std::string& file) {
+    size_t dot = file.rfind('.');
+    return dot == std::string::npos ? file + "-splash" : file.substr(0, dot) + "-splash" + file.substr(dot);
+}
+
+void saveScreenshot(const std::string& file) {
     // The part of the screen the program's windows cover, with a margin.
     QRect area;
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -82,7 +89,8 @@ void saveScreenshot(MainWindow& main, const std::string& file) {
     }
     // Without a real screen (the offscreen platform) the window draws itself.
     if (shot.isNull() || shot.width() <= 1) {
-        if (QWidget* w = main.widget()) shot = w->grab();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible()) shot = w->grab();
     }
     if (!shot.save(QString::fromStdString(file), "PNG"))
         std::fprintf(stderr, "tavlin-studio: cannot write the screenshot %s\n", file.c_str());
@@ -107,7 +115,14 @@ int main(int argc, char** argv) {
     registerVideoFormats();
     registerAudioFormats();
     // The splash stays up for a second, painted while it waits.
-    while (shown.elapsed() < 1000) PumpOnce(nullptr);
+    bool splashShot = options.screenshot.empty() || !splash;
+    while (shown.elapsed() < 1000) {
+        PumpOnce(nullptr);
+        if (!splashShot && shown.elapsed() > 500) {
+            saveScreenshot(splashShotName(options.screenshot));
+            splashShot = true;
+        }
+    }
 
     auto main = std::make_unique<MainWindow>(80, 0, 400, 400);
     if (splash) splash->Destroy();
@@ -124,10 +139,9 @@ int main(int argc, char** argv) {
     if (options.play) setEditMode(*main, false);
 
     if (!options.screenshot.empty()) {
-        MainWindow* window = main.get();
         std::string file = options.screenshot;
-        QTimer::singleShot(1500, [window, file] {
-            saveScreenshot(*window, file);
+        QTimer::singleShot(1500, [file] {
+            saveScreenshot(file);
             PostQuit();
         });
     }
