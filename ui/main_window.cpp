@@ -484,8 +484,7 @@ int32_t MainWindow::Open(const std::string& path, int32_t dropX, int32_t dropY) 
 int32_t MainWindow::Save() {
     if (!doc_) return 0;
     if (fileNamePart(doc_->fileName).rfind(documentString("newdoc"), 0) == 0) {
-        // Only a real save counts; a cancelled dialog saved nothing.
-        return SaveAs() == 1 ? 1 : 0;
+        return SaveAs();
     }
     if (!saveProjectFile(*doc_, doc_->fileName)) return 0;
     doc_->clearHistory();

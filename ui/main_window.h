@@ -79,7 +79,8 @@ public:
     // Opens a project, or hands a content, QMB or media file to its importer;
     // (dropX, dropY) is where a dropped file landed, (-1, -1) for none. 1 done, 0 not.
     int32_t Open(const std::string& path, int32_t dropX, int32_t dropY);
-    // 1 saved, 0 failed (nothing shown; the caller reports).
+    // 1 saved, 0 failed (nothing shown; the caller reports), -1 when a new
+    // document's save dialog was cancelled.
     int32_t Save();
     // 1 saved, 0 failed, -1 cancelled.
     int32_t SaveAs();

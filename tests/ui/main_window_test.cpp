@@ -78,8 +78,9 @@ protected:
 TEST_F(MainWindowTest, SavingANewDocumentAlwaysAsksForANameOnce) {
     ASSERT_EQ(window->doc()->fileName, documentString("newdoc"));
     prompts.saves = {std::nullopt};
-    EXPECT_EQ(window->Save(), 0) << "a cancelled save dialog saves nothing";
+    window->Command(kCmdSave);
     EXPECT_EQ(prompts.saveFilters.size(), 1u);
+    EXPECT_TRUE(prompts.messages.empty()) << "a cancelled save dialog is no failure";
 
     std::string chosen = scratch.file("walk");
     prompts.saves = {chosen};
@@ -162,6 +163,12 @@ TEST_F(MainWindowTest, ClosingAModifiedDocumentAsksWhatToDo) {
     ASSERT_EQ(prompts.questions.size(), 2u);
     EXPECT_EQ(prompts.questions[0], text("save_doc?"));
     EXPECT_TRUE(window->doc()->canUndo()) << "the edited document is still open";
+
+    prompts.choices = {0};  // save, but cancel the save dialog
+    prompts.saves = {std::nullopt};
+    window->Command(kCmdNew);
+    EXPECT_TRUE(window->doc()->canUndo());
+    EXPECT_TRUE(prompts.messages.empty());
 
     prompts.choices = {1};  // don't save
     window->Command(kCmdNew);
