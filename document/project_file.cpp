@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "document/document.h"
+#include "document/drag_path.h"
+#include "document/event.h"
 #include "document/media_resource.h"
 #include "document/project_text.h"
 #include "media/media_registry.h"
@@ -23,6 +25,16 @@ constexpr uintmax_t kMaxProjectFileBytes = uintmax_t(512) << 20;
 constexpr size_t kMaxMediaFolders = 64;
 // A question answered with "b_open_another" again and again still ends.
 constexpr int kMaxMediaQuestions = 50;
+// Stage positions and sizes beyond this are damage, not layout: the stage is
+// at most 2048 pixels wide, and keeping coordinates this small keeps every
+// sum and doubling in the drawing code inside 32 bits.
+constexpr int32_t kMaxCoordinate = 1000000;
+// Frame numbers stored in objects and events stay within the longest
+// timeline either way, for the same reason.
+constexpr int32_t kMaxFrame = kMaxLength;
+// Line widths and grab distances are published as bytes; far wider lines only
+// make every drawing of the stage crawl.
+constexpr int32_t kMaxLineWidth = 255;
 
 std::vector<std::string>& folderList() {
     static std::vector<std::string> folders;
@@ -133,6 +145,32 @@ std::string writeProject(const Document& doc) {
 
 namespace {
 
+bool coordinate(int64_t v) { return v >= -kMaxCoordinate && v <= kMaxCoordinate; }
+bool frameNumber(int64_t v) { return v >= -kMaxFrame && v <= kMaxFrame; }
+
+bool plausible(const MediaObject& o) {
+    if (!coordinate(o.left) || !coordinate(o.top) || !coordinate(o.width) || !coordinate(o.height)) return false;
+    for (const FrameRange& r : o.ranges)
+        if (!frameNumber(r.first) || !frameNumber(r.last)) return false;
+    if (auto* path = dynamic_cast<const DragPath*>(&o)) {
+        for (int32_t w : path->stateWidths)
+            if (w < -kMaxLineWidth || w > kMaxLineWidth) return false;
+        if (path->grabLimit < -kMaxLineWidth || path->grabLimit > kMaxLineWidth) return false;
+        for (const PathPoint& p : path->path.points())
+            if (!coordinate(p.x) || !coordinate(p.y) || !frameNumber(p.frame)) return false;
+    }
+    return true;
+}
+
+bool plausible(const Event& e) {
+    if (!frameNumber(e.first) || !frameNumber(e.last)) return false;
+    if (auto* jump = dynamic_cast<const JumpEvent*>(&e)) {
+        for (int32_t t : jump->targets)
+            if (!frameNumber(t)) return false;
+    }
+    return true;
+}
+
 bool readRecords(Document& doc, ProjectReader& in) {
     if (!in.next()) return false;
     if (in.keywordFirst() != 'V' || in.value().empty() || in.value()[0] != '3') return false;
@@ -158,6 +196,8 @@ bool readRecords(Document& doc, ProjectReader& in) {
     }
 
     if (!doc.readObjects(in)) return false;
+    for (const auto& o : doc.objects)
+        if (!plausible(*o)) return false;
 
     while (in.keywordFirst() == 'E') {
         int32_t kind = valueInt(in.value());
@@ -166,6 +206,7 @@ bool readRecords(Document& doc, ProjectReader& in) {
         if (!e) return false;
         if (!in.next()) return false;
         if (!e->read(in)) return false;
+        if (!plausible(*e)) return false;
     }
 
     if (!in.keywordIs("FFS")) return true;

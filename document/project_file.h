@@ -32,8 +32,10 @@ enum class MediaLookup {
 
 // Reads project text into `doc`, which the caller has emptied first
 // (Document::clear). False when the text is rejected: it ends early, a header
-// record is wrong, a kind is unknown, a record lacks numbers, or a size is
-// absurd (a stage above 2048 x 2048, a length above 1,000,000 frames). What
+// record is wrong, a kind is unknown, a record lacks numbers, or a number is
+// absurd (a stage above 2048 x 2048, a length above 1,000,000 frames, a
+// position or size beyond +-1,000,000 pixels, a frame beyond +-1,000,000, a
+// line width or grab distance beyond +-255). What
 // was read until then stays. Frame codes are left as the objects' additions
 // computed them.
 bool readProject(Document& doc, std::string_view text, MediaLookup lookup = MediaLookup::locateAndAsk);

@@ -283,5 +283,29 @@ TEST_F(ProjectCli, RenderShowsPathsArrowsAndARotatedThumb) {
     EXPECT_TRUE(blue && red);
 }
 
+// Numbers at the limits the reader accepts still draw, in both modes.
+TEST_F(ProjectCli, RenderAtTheLimitsOfWhatLoads) {
+    std::string text =
+        ".V 3\n.D 2048 2048\n.L 1000000\n.SF 1000000\n"
+        ".O 2\n.OP -1000000 -1000000 1000000 1000000\n.OR -1000000 1000000\n.ODMW0 255\n.ODMW1 255\n"
+        ".ODMD 255\n.ODMA 7\n.ODMB 1\n.P -1000000 1000000 -1000000 1\n.P 1000000 -1000000 1000000 0\n"
+        ".P 0 0 50 0\n"
+        ".O 2\n.OR 0 10\n.ODMD 255\n.ODMFT 1\n.ODMW0 -255\n.P 1000000 1000000 0 1\n"
+        ".P -1000000 -1000000 1000000 1\n"
+        ".O 1\n.OP -1000000 -1000000 1000000 1000000\n.OR 0 1000000\n"
+        ".O 0\n.OP 1000000 1000000 1000000 1000000\n.OR 0 99\n"
+        ".O 0\n.OP -1000000 -1000000 -1000000 -1000000\n.OR 0 99\n"
+        ".E 0\n.ER -1000000 1000000\n.ET 2147483647\n.E 1\n.ER 0 0\n.ET -2147483648\n.EF 1000000\n"
+        ".EF -1000000\n..\n";
+    std::string file = scratch.write("limits.tvl", text);
+    for (std::string mode : {"", " --edit"}) {
+        CliRun r = run("project render " + q(file) + " 50 " + q(scratch.file("limits.png")) + mode);
+        EXPECT_EQ(r.status, 0) << mode << r.err;
+    }
+    CliRun r = run("project info " + q(file) + " --json");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(JsonCheck(r.out).ok());
+}
+
 }  // namespace
 }  // namespace tavlin
