@@ -595,6 +595,9 @@ void MainWindow::Command(int32_t id) {
     default: break;
     }
     if (!doc_) return;
+    // With nothing selected these would still count as a change (or empty
+    // the system clipboard).
+    if ((id == kCmdCut || id == kCmdCopy || id == kCmdDelete) && doc_->selectedCount() == 0) return;
     switch (id) {
     case kCmdAddPath: addDefaultPath(*this); return;
     case kCmdUndo: doc_->undo(); break;

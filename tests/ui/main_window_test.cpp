@@ -327,10 +327,16 @@ TEST_F(MainWindowTest, SelectedPathsShowTheirPointsAndArrowKeysMoveThem) {
     EXPECT_EQ(rgb(wx - 3, wy - 3), 0x000000u) << "framed in black";
 
     window->doc()->clearHistory();
+    window->doc()->selectAll(false);
+    window->RouteKey(4);
+    window->RouteKey(6);
+    EXPECT_FALSE(window->doc()->canUndo()) << "keys without a selection change nothing";
+    window->doc()->selectAll(true);
     window->RouteKey(6);
     window->RouteKey(14);
     EXPECT_EQ(path.point(1)->x, x + 1);
     EXPECT_EQ(path.point(1)->y, y + 1);
+    ASSERT_EQ(window->doc()->objects.size(), 1u) << "Delete with nothing selected removed nothing";
     EXPECT_TRUE(window->doc()->canUndo()) << "a keyboard move is a change to save";
     window->RouteKey(26);  // Ctrl+Z
     const auto& restored = static_cast<const DragPath&>(*window->doc()->objects[0]);
