@@ -148,7 +148,9 @@ namespace {
 bool coordinate(int64_t v) { return v >= -kMaxCoordinate && v <= kMaxCoordinate; }
 bool frameNumber(int64_t v) { return v >= -kMaxFrame && v <= kMaxFrame; }
 
-bool plausible(const MediaObject& o) {
+}  // namespace
+
+bool withinLimits(const MediaObject& o) {
     if (!coordinate(o.left) || !coordinate(o.top) || !coordinate(o.width) || !coordinate(o.height)) return false;
     for (const FrameRange& r : o.ranges)
         if (!frameNumber(r.first) || !frameNumber(r.last)) return false;
@@ -162,7 +164,7 @@ bool plausible(const MediaObject& o) {
     return true;
 }
 
-bool plausible(const Event& e) {
+bool withinLimits(const Event& e) {
     if (!frameNumber(e.first) || !frameNumber(e.last)) return false;
     if (auto* jump = dynamic_cast<const JumpEvent*>(&e)) {
         for (int32_t t : jump->targets)
@@ -170,6 +172,8 @@ bool plausible(const Event& e) {
     }
     return true;
 }
+
+namespace {
 
 bool readRecords(Document& doc, ProjectReader& in) {
     if (!in.next()) return false;
@@ -197,7 +201,7 @@ bool readRecords(Document& doc, ProjectReader& in) {
 
     if (!doc.readObjects(in)) return false;
     for (const auto& o : doc.objects)
-        if (!plausible(*o)) return false;
+        if (!withinLimits(*o)) return false;
 
     while (in.keywordFirst() == 'E') {
         int32_t kind = valueInt(in.value());
@@ -206,7 +210,7 @@ bool readRecords(Document& doc, ProjectReader& in) {
         if (!e) return false;
         if (!in.next()) return false;
         if (!e->read(in)) return false;
-        if (!plausible(*e)) return false;
+        if (!withinLimits(*e)) return false;
     }
 
     if (!in.keywordIs("FFS")) return true;

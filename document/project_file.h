@@ -13,6 +13,8 @@
 namespace tavlin {
 
 class Document;
+class Event;
+class MediaObject;
 class MediaResource;
 enum class MediaKind : int32_t;
 
@@ -41,6 +43,12 @@ enum class MediaLookup {
 bool readProject(Document& doc, std::string_view text, MediaLookup lookup = MediaLookup::locateAndAsk);
 // Reads into a new document; null when the text is rejected.
 std::unique_ptr<Document> readProject(std::string_view text, MediaLookup lookup = MediaLookup::locateAndAsk);
+
+// False for an object or event read from text whose numbers are beyond
+// anything the program makes (the limits above); pasted text is checked the
+// same way as files.
+bool withinLimits(const MediaObject& object);
+bool withinLimits(const Event& event);
 
 // Opens a project file; null when it cannot be read or is rejected, with a
 // one-line reason in `error` (when given). The document's file name is set.
