@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 #include "document/document.h"
 #include "document/drag_path.h"
@@ -445,7 +446,15 @@ int32_t MainWindow::ImportMedia(OpenKind, const std::string& path, int32_t, int3
     return 0;
 }
 
-int32_t MainWindow::Open(const std::string& path, int32_t dropX, int32_t dropY) {
+int32_t MainWindow::Open(const std::string& given, int32_t dropX, int32_t dropY) {
+    // Kept in the title and the recent list, which must not depend on the
+    // folder the program was started from.
+    std::string path = given;
+    std::error_code ec;
+    if (!given.empty()) {
+        std::filesystem::path full = std::filesystem::absolute(given, ec);
+        if (!ec) path = full.lexically_normal().string();
+    }
     if (path.empty() || !fileExists(path) || isDirectory(path)) {
         ShowMessage("%s", withPath(str("e_cant_open"), path).c_str());
         return 0;

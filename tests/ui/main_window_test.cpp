@@ -189,6 +189,18 @@ TEST_F(MainWindowTest, OpenReadsAProjectAndRemembersIt) {
     EXPECT_EQ(window->title(), path + " - " + resources().StringCopy("title"));
     EXPECT_EQ(recentFiles().entries().front(), path);
     EXPECT_TRUE(prompts.messages.empty());
+
+    // A name relative to the current folder is remembered in full.
+    std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(scratch.path());
+    int32_t opened = window->Open("./saved.tvl", -1, -1);
+    std::filesystem::current_path(here);
+    EXPECT_EQ(opened, 1);
+    const std::string& name = window->doc()->fileName;
+    EXPECT_EQ(name.front(), '/');
+    EXPECT_EQ(name.find("./"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::equivalent(name, path));
+    EXPECT_EQ(recentFiles().entries().front(), name);
 }
 
 TEST_F(MainWindowTest, OpenFailuresAreReportedAndNothingIsLost) {
