@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QTest>
 #include <QWidget>
 
@@ -273,7 +274,11 @@ TEST_F(MainWindowTest, ZoomGoesInWholeStepsAndHalvesBelowOne) {
 TEST_F(MainWindowTest, ASmallStageIsCentredAndTheBarsAreDisabled) {
     ASSERT_EQ(window->doc()->stageWidth, 320);
     ASSERT_EQ(window->doc()->stageHeight, 240);
-    window->RouteResize(500, 400);  // visible area 480 x 380
+    window->Show(true);
+    window->ResizeClient(500, 400);  // visible area 480 x 380
+    QCoreApplication::processEvents();
+    ASSERT_EQ(window->clientWidth(), 500);
+    ASSERT_EQ(window->clientHeight(), 400);
     EXPECT_EQ(window->scrollX(), -80);
     EXPECT_EQ(window->scrollY(), -70);
     EXPECT_FALSE(window->horizontalBar()->IsEnabled());
