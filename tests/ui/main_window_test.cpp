@@ -302,6 +302,9 @@ TEST_F(MainWindowTest, ASmallStageIsCentredAndTheBarsAreDisabled) {
     window->horizontalBar()->SetPosition(900);
     window->OnControl(1);
     EXPECT_EQ(window->scrollX(), 800);
+    window->RouteWheel(-3, 100, 100);  // over the stage: down, not sideways
+    EXPECT_EQ(window->scrollY(), 3);
+    EXPECT_EQ(window->scrollX(), 800);
     window->SetZoom(1);
     EXPECT_EQ(window->scrollX(), -80);
 }
