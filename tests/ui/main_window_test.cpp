@@ -204,6 +204,19 @@ TEST_F(MainWindowTest, OpenReadsAProjectAndRemembersIt) {
     EXPECT_EQ(recentFiles().entries().front(), name);
 }
 
+TEST_F(MainWindowTest, TheOpenCommandOffersProjectsFirstThenMedia) {
+    std::string path = savedProject(400, 300);
+    prompts.opens = {path};
+    window->Command(kCmdOpen);
+    EXPECT_EQ(window->doc()->stageWidth, 400);
+    ASSERT_EQ(prompts.openFilters.size(), 1u);
+    std::vector<std::string> filters = QtNameFilters(prompts.openFilters[0]);
+    ASSERT_GE(filters.size(), 4u);
+    EXPECT_EQ(filters[0], "TAVLIN files (*.tvl, tavlin.txt) (*.tvl tavlin.txt)");
+    EXPECT_EQ(filters[1], "TAVLIN Content (tavlin.txt) (tavlin.txt)");
+    EXPECT_NE(filters.back().find("*.gif"), std::string::npos) << "the picture formats come last";
+}
+
 TEST_F(MainWindowTest, OpenFailuresAreReportedAndNothingIsLost) {
     std::string missing = scratch.file("gone.tvl");
     Document* before = window->doc();

@@ -34,7 +34,10 @@ public:
         choices.pop_front();
         return a;
     }
-    std::optional<std::string> openFile(const std::string&, const std::string&) override { return next(opens); }
+    std::optional<std::string> openFile(const std::string& filter, const std::string&) override {
+        openFilters.push_back(filter);
+        return next(opens);
+    }
     std::optional<std::string> saveFile(const std::string& filter, const std::string& initial) override {
         saveFilters.push_back(filter);
         saveInitials.push_back(initial);
@@ -43,7 +46,7 @@ public:
     std::optional<std::string> chooseFolder(const std::string&) override { return std::nullopt; }
     std::optional<uint32_t> chooseColour(uint32_t) override { return std::nullopt; }
 
-    std::vector<std::string> messages, questions, saveFilters, saveInitials;
+    std::vector<std::string> messages, questions, saveFilters, saveInitials, openFilters;
     std::deque<int> choices;
     std::deque<std::optional<std::string>> saves, opens;
 
