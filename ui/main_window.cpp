@@ -26,6 +26,7 @@
 #include "ui/menu.h"
 #include "ui/platform.h"
 #include "ui/recent_files_dialog.h"
+#include "ui/toolbox_window.h"
 
 namespace tavlin {
 
@@ -46,7 +47,7 @@ constexpr uint32_t kFramePositionColour = 0xFF0000;
 // does nothing.
 constexpr int32_t kNotYetCommands[] = {kCmdPublish,     kCmdPublishSettings, kCmdAlbum,    kCmdImportVideo,
                                        kCmdImportImage, kCmdImportSound,     kCmdSkipInOut, kCmdSkipAll,
-                                       kCmdTimeline,    kCmdInfo,            kCmdToolbox};
+                                       kCmdTimeline,    kCmdInfo};
 
 std::string str(const char* id) { return resources().StringCopy(id); }
 
@@ -538,6 +539,32 @@ int32_t MainWindow::CloseDocument() {
 
 void MainWindow::Idle() {
     if (doc_ && !doc_->editMode) doc_->timerStep();
+    if (toolbox_ && toolbox_->exists()) toolbox_->Idle();
+}
+
+ToolboxWindow* MainWindow::ShowToolbox() {
+    if (!exists()) return nullptr;
+    bool fresh = !toolbox_ || !toolbox_->exists();
+    if (fresh) {
+        toolbox_ = ToolboxWindow::Create(this, *this, 0, 0);
+        if (!toolbox_) return nullptr;
+    }
+    auto place = [this] {
+        int32_t mx = 0, my = 0, tw = 0;
+        GetRect(&mx, &my, nullptr, nullptr);
+        toolbox_->GetRect(nullptr, nullptr, &tw, nullptr);
+        toolbox_->Move(mx - tw, my);
+    };
+    if (fresh) place();
+    toolbox_->Show(true);
+    // The frame's real width is known once the window is up.
+    if (fresh) place();
+    toolbox_->Redraw();
+    return toolbox_.get();
+}
+
+void MainWindow::refreshToolbox() {
+    if (toolbox_ && toolbox_->exists()) toolbox_->Redraw();
 }
 
 void MainWindow::openFromDialog() {
@@ -601,6 +628,7 @@ void MainWindow::Command(int32_t id) {
     case kCmdAbout: showAbout(); return;
     case kCmdZoomIn: SetZoom(zoom_ * 2); return;
     case kCmdZoomOut: SetZoom(zoom_ * 0.5); return;
+    case kCmdToolbox: ShowToolbox(); return;
     default: break;
     }
     if (!doc_) return;

@@ -16,6 +16,7 @@ namespace tavlin {
 class Document;
 class Menu;
 class Slider;
+class ToolboxWindow;
 
 // What a path handed to MainWindow::Open is, judged by its name.
 enum class OpenKind : int32_t { Project, Content, Qmb, Video, Image, Sound };
@@ -100,8 +101,12 @@ public:
     // The menu bar read from "menu.txt" (may be null: the window runs without).
     void InstallMenu(std::unique_ptr<Menu> menu);
     Menu* menu() const { return menu_.get(); }
-    // The idle step of the main loop: play mode's timers.
+    // The idle step of the main loop: play mode's timers and the tool box's hint.
     void Idle();
+    // Shows the tool box, making it on first use directly left of this window
+    // (tops aligned). Null when it cannot be made (a picture is missing).
+    ToolboxWindow* ShowToolbox();
+    ToolboxWindow* toolbox() const { return toolbox_.get(); }
     // Media imports come with their own commands; until then they refuse.
     virtual int32_t ImportMedia(OpenKind kind, const std::string& path, int32_t dropX, int32_t dropY);
 
@@ -142,7 +147,7 @@ public:
     void refreshInfoWindow() override {}
     void closeInfoWindow() override {}
     void refreshTimeline() override {}
-    void refreshToolbox() override {}
+    void refreshToolbox() override;
 
     // DocumentView.
     void setTitle(const std::string&) override { UpdateTitle(); }
@@ -164,6 +169,7 @@ private:
 
     std::unique_ptr<Document> doc_;
     std::unique_ptr<Menu> menu_;
+    std::unique_ptr<ToolboxWindow> toolbox_;
     Tool* activeTool_ = nullptr;
     int32_t scrollX_ = 0;
     int32_t scrollY_ = 0;

@@ -133,6 +133,9 @@ int main(int argc, char** argv) {
     main->UpdateTitle();
     main->Redraw();
     main->Refresh();
+    main->ShowToolbox();
+    // The tool box came up last; the keyboard belongs to the stage.
+    main->Show(true);
     setEditMode(*main, true);
 
     if (!options.path.empty()) main->Open(options.path, -1, -1);
