@@ -228,6 +228,10 @@ void ToolboxWindow::OnLeftUp(int32_t x, int32_t y, int32_t) {
     if (exists()) Redraw();
 }
 
+void ToolboxWindow::OnKey(int32_t code) {
+    if (owner() && owner()->exists()) owner()->OnKey(code);
+}
+
 void ToolboxWindow::OnClose() {
     hideHint();
     held_ = -1;

@@ -65,6 +65,8 @@ public:
     void OnLeftDown(int32_t x, int32_t y, int32_t modifiers) override;
     void OnLeftUp(int32_t x, int32_t y, int32_t modifiers) override;
     void OnMouseMove(int32_t x, int32_t y, int32_t modifiers) override;
+    // Keys belong to the stage, whichever window has the focus.
+    void OnKey(int32_t code) override;
     // Closing only hides it; the menu brings it back.
     void OnClose() override;
 

@@ -164,6 +164,9 @@ TEST_F(ToolboxTest, DrawingToolsDrawOnTheStageAndInOutPointsFollowTheFrame) {
     EXPECT_EQ(flipped.point(0)->x, lastX);
     EXPECT_EQ(flipped.point(flipped.count() - 1)->x, firstX);
 
+    box->RouteKey(4);  // Delete, typed while the tool box has the focus
+    EXPECT_TRUE(doc.objects.empty());
+
     doc.length = 50;
     doc.currentFrame = 7;
     click(*box, 6);
