@@ -161,7 +161,8 @@ bool Document::readObjects(ProjectReader& in) {
         std::unique_ptr<MediaObject> object = MediaObject::create(*this, valueInt(in.value()));
         if (!object) return false;
         if (!in.next()) return false;
-        if (!object->read(in)) return false;
+        // Pasted text is as untrusted as a project file: the same bounds apply.
+        if (!object->read(in) || !withinLimits(*object)) return false;
         addObject(std::move(object));
     }
     return true;

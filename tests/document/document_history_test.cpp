@@ -197,6 +197,11 @@ TEST(Clipboard, ForeignTextIsIgnoredAndABrokenPasteKeepsWhatWasRead) {
     w.clipboard.content = ".O 9\n..\n";  // unknown kind
     w.doc.paste();
     EXPECT_EQ(w.doc.objects.size(), 1u);
+    // Pasted text meets the same bounds as a project file: a giant rectangle
+    // would make every later render crawl or overflow.
+    w.clipboard.content = ".O 1\n.OP 0 0 2147483647 2147483647\n.ON huge\n.OI \n..\n";
+    w.doc.paste();
+    EXPECT_EQ(w.doc.objects.size(), 1u);
 }
 
 TEST(Clipboard, CutRemovesTheSelectionAndUndoBringsItBack) {

@@ -175,14 +175,14 @@ TEST_F(ShippedResources, TimelineLabelsFitTheirColumn) {
 
 // ---- pictures ----------------------------------------------------------------
 
-struct PictureSpec {
+struct ExpectedPicture {
     std::string name;
     int width;
     int height;
 };
 
-std::vector<PictureSpec> expectedPictures() {
-    std::vector<PictureSpec> out;
+std::vector<ExpectedPicture> expectedPictures() {
+    std::vector<ExpectedPicture> out;
     for (const char* button : kToolboxButtons) out.push_back({std::string(button) + ".png", 24, 20});
     for (const char* icon : {"bcheck", "buncheck", "block", "bunlock", "bmovie", "bimage", "bdm",
                              "bplay", "bjump", "bsound", "blink", "bparam"})
@@ -200,11 +200,11 @@ std::vector<PictureSpec> expectedPictures() {
 }
 
 TEST_F(ShippedResources, EveryNamedPictureLoadsAtItsSize) {
-    for (const PictureSpec& spec : expectedPictures()) {
-        const Image* image = folder_.Image(spec.name);
-        ASSERT_NE(image, nullptr) << spec.name;
-        EXPECT_EQ(image->width, spec.width) << spec.name;
-        EXPECT_EQ(image->height, spec.height) << spec.name;
+    for (const ExpectedPicture& expected : expectedPictures()) {
+        const Image* image = folder_.Image(expected.name);
+        ASSERT_NE(image, nullptr) << expected.name;
+        EXPECT_EQ(image->width, expected.width) << expected.name;
+        EXPECT_EQ(image->height, expected.height) << expected.name;
     }
     EXPECT_TRUE(prompts_.messages.empty()) << prompts_.messages.front();
 }
@@ -212,16 +212,16 @@ TEST_F(ShippedResources, EveryNamedPictureLoadsAtItsSize) {
 TEST_F(ShippedResources, IconsAreTransparentAroundTheirShape) {
     // Icons stand on the tool box, timeline and stage backgrounds; an opaque
     // corner would paint a box around them.
-    for (const PictureSpec& spec : expectedPictures()) {
-        if (spec.name == "tavlinlogo.jpg" || spec.name == "folder.png") continue;
-        const Image* image = folder_.Image(spec.name);
-        ASSERT_NE(image, nullptr) << spec.name;
+    for (const ExpectedPicture& expected : expectedPictures()) {
+        if (expected.name == "tavlinlogo.jpg" || expected.name == "folder.png") continue;
+        const Image* image = folder_.Image(expected.name);
+        ASSERT_NE(image, nullptr) << expected.name;
         bool anyClear = false, anyInk = false;
         for (uint32_t pixel : image->pixels) {
             (pixel >> 24 ? anyInk : anyClear) = true;
         }
-        EXPECT_TRUE(anyClear) << spec.name;
-        EXPECT_TRUE(anyInk) << spec.name;
+        EXPECT_TRUE(anyClear) << expected.name;
+        EXPECT_TRUE(anyInk) << expected.name;
     }
 }
 
@@ -326,7 +326,7 @@ DialogText readDialog(const std::string& description, const std::string& name) {
     return out;
 }
 
-struct DialogSpec {
+struct ExpectedDialog {
     std::string name;
     std::map<int, std::string> kinds;  // id -> allowed record letters
     std::vector<Rect> reserved;        // areas the program draws into itself
@@ -341,7 +341,7 @@ std::map<int, std::string> with(std::map<int, std::string> base, const std::map<
     return base;
 }
 
-std::vector<DialogSpec> expectedDialogs() {
+std::vector<ExpectedDialog> expectedDialogs() {
     const std::map<int, std::string> eventBase = {{0, "E"}, {1, "B"}};
     return {
         {"dmrecent", {{0, "T"}, {1, "B"}, {2, "B"}}, {}},
@@ -376,9 +376,9 @@ std::vector<DialogSpec> expectedDialogs() {
 
 TEST_F(ShippedResources, EveryDialogHoldsTheControlsItsWindowAddresses) {
     const std::string description = text("dialog.txt");
-    for (const DialogSpec& spec : expectedDialogs()) {
-        SCOPED_TRACE(spec.name);
-        DialogText dialog = readDialog(description, spec.name);
+    for (const ExpectedDialog& expected : expectedDialogs()) {
+        SCOPED_TRACE(expected.name);
+        DialogText dialog = readDialog(description, expected.name);
         ASSERT_EQ(dialog.count, 1);
         for (const std::string& error : dialog.errors) ADD_FAILURE() << error;
         EXPECT_FALSE(dialog.title.empty());
@@ -386,23 +386,23 @@ TEST_F(ShippedResources, EveryDialogHoldsTheControlsItsWindowAddresses) {
         std::map<int, char> found;
         for (const Control& c : dialog.controls) {
             EXPECT_TRUE(found.emplace(c.id, c.letter).second) << "id " << c.id << " used twice";
-            auto want = spec.kinds.find(c.id);
-            if (want == spec.kinds.end()) {
+            auto want = expected.kinds.find(c.id);
+            if (want == expected.kinds.end()) {
                 ADD_FAILURE() << "control " << c.id << " is not one the window knows";
                 continue;
             }
             EXPECT_NE(want->second.find(c.letter), std::string::npos)
                 << "control " << c.id << " is '" << c.letter << "', expected one of " << want->second;
         }
-        for (const auto& [id, letters] : spec.kinds) EXPECT_TRUE(found.count(id)) << "control " << id << " missing";
+        for (const auto& [id, letters] : expected.kinds) EXPECT_TRUE(found.count(id)) << "control " << id << " missing";
     }
 }
 
 TEST_F(ShippedResources, DialogLayoutsKeepInsideAndApart) {
     const std::string description = text("dialog.txt");
-    for (const DialogSpec& spec : expectedDialogs()) {
-        SCOPED_TRACE(spec.name);
-        DialogText dialog = readDialog(description, spec.name);
+    for (const ExpectedDialog& expected : expectedDialogs()) {
+        SCOPED_TRACE(expected.name);
+        DialogText dialog = readDialog(description, expected.name);
         ASSERT_GT(dialog.width, 0);
         ASSERT_GT(dialog.height, 0);
 
@@ -417,7 +417,7 @@ TEST_F(ShippedResources, DialogLayoutsKeepInsideAndApart) {
             for (const auto& [other, o] : placed) EXPECT_FALSE(r.overlaps(o)) << what << " overlaps " << other;
             placed.emplace_back(what, r);
         };
-        for (const Rect& r : spec.reserved) add("the area the window draws itself", r);
+        for (const Rect& r : expected.reserved) add("the area the window draws itself", r);
         for (const Control& c : dialog.controls) add(std::string("control ") + std::to_string(c.id), c.rect);
         for (const Control& l : dialog.labels) add("label \"" + l.text + "\"", l.rect);
         for (const Control& p : dialog.pictures) add("picture " + p.text, p.rect);
@@ -437,8 +437,8 @@ TEST_F(ShippedResources, DialogLayoutsKeepInsideAndApart) {
 TEST_F(ShippedResources, DialogPicturesAndImageButtonsLoad) {
     const std::string description = text("dialog.txt");
     int imageButtons = 0;
-    for (const DialogSpec& spec : expectedDialogs()) {
-        DialogText dialog = readDialog(description, spec.name);
+    for (const ExpectedDialog& expected : expectedDialogs()) {
+        DialogText dialog = readDialog(description, expected.name);
         for (const Control& c : dialog.controls) {
             if (c.letter != 'I') continue;
             ++imageButtons;
