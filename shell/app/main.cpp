@@ -9,7 +9,6 @@
 //   --play             switch to play mode after start-up
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -19,18 +18,9 @@
 #include <memory>
 #include <string>
 
-#include "document/document.h"
-#include "document/editor_tools.h"
-#include "document/interfaces.h"
-#include "media/media_registry.h"
-#include "shell/paths.h"
-#include "shell/resource_folder.h"
-#include "shell/settings.h"
-#include "ui/canvas/canvas.h"
 #include "ui/main_window.h"
-#include "ui/menu.h"
 #include "ui/platform.h"
-#include "ui/window.h"
+#include "ui/studio_app.h"
 
 using namespace tavlin;
 
@@ -54,20 +44,6 @@ Options parseOptions(int argc, char** argv) {
             o.path = a;
     }
     return o;
-}
-
-// The splash picture, centred on the screen; null when there is none.
-std::unique_ptr<Window> showSplash() {
-    const Image* logo = resources().Image("tavlinlogo.jpg");
-    if (!logo || logo->width <= 0 || logo->height <= 0) return nullptr;
-    QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
-    int32_t x = (screen.width() - logo->width) / 2, y = (screen.height() - logo->height) / 2;
-    auto splash = std::make_unique<Window>(nullptr, x, y, logo->width, logo->height, kPopupWindow);
-    splash->canvas()->DrawImage(0, 0, logo->width, logo->height, *logo);
-    splash->Show(true);
-    splash->Refresh();
-    PumpOnce(nullptr);
-    return splash;
 }
 
 // "shot.png" -> "shot-splash.png".
@@ -103,43 +79,17 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     Options options = parseOptions(argc, argv);
 
-    loadStartupSettings();
-    registerImageFormats();
-    resources().Open(joinPath(executableDir(), "res"));
-    installStringLookup([](const std::string& id) { return resources().StringCopy(id); });
-    InstallQtPrompts();
-
-    std::unique_ptr<Window> splash = showSplash();
-    QElapsedTimer shown;
-    shown.start();
-    registerVideoFormats();
-    registerAudioFormats();
-    // The splash stays up for a second, painted while it waits.
-    bool splashShot = options.screenshot.empty() || !splash;
-    while (shown.elapsed() < 1000) {
-        PumpOnce(nullptr);
-        if (!splashShot && shown.elapsed() > 500) {
-            saveScreenshot(splashShotName(options.screenshot));
-            splashShot = true;
-        }
+    StudioOptions start;
+    start.path = options.path;
+    start.play = options.play;
+    if (!options.screenshot.empty()) {
+        start.whileSplash = [file = splashShotName(options.screenshot), taken = false](int64_t elapsed) mutable {
+            if (taken || elapsed <= 500) return;
+            saveScreenshot(file);
+            taken = true;
+        };
     }
-
-    auto main = std::make_unique<MainWindow>(80, 0, 400, 400);
-    if (splash) splash->Destroy();
-    splash.reset();
-    main->InstallMenu(LoadMenuBar());
-    main->NewDocument();
-    main->Show(true);
-    main->UpdateTitle();
-    main->Redraw();
-    main->Refresh();
-    main->ShowToolbox();
-    // The tool box came up last; the keyboard belongs to the stage.
-    main->Show(true);
-    setEditMode(*main, true);
-
-    if (!options.path.empty()) main->Open(options.path, -1, -1);
-    if (options.play) setEditMode(*main, false);
+    std::unique_ptr<MainWindow> main = startStudio(start);
 
     if (!options.screenshot.empty()) {
         std::string file = options.screenshot;
@@ -148,13 +98,5 @@ int main(int argc, char** argv) {
             PostQuit();
         });
     }
-
-    SetIdleEnabled(true);
-    RunMainLoop([&main] {
-        if (main && main->exists()) main->Idle();
-    });
-    main.reset();
-    FlushDestroyedWindows();
-    if (!settings().Save()) std::fprintf(stderr, "tavlin-studio: the settings could not be saved\n");
-    return 0;
+    return runStudio(std::move(main));
 }
