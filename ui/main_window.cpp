@@ -337,7 +337,9 @@ bool MainWindow::inCorner(int32_t x, int32_t y) const {
 void MainWindow::OnLeftDown(int32_t x, int32_t y, int32_t modifiers) {
     Window::OnLeftDown(x, y, modifiers);
     dragging_ = true;
-    if (doc_ && activeTool_) activeTool_->press(*this, stageX(x), stageY(y), modifiers);
+    gestureX_ = stageX(x);
+    gestureY_ = stageY(y);
+    if (doc_ && activeTool_) activeTool_->press(*this, gestureX_, gestureY_, modifiers);
 }
 
 void MainWindow::OnMouseMove(int32_t x, int32_t y, int32_t modifiers) {
@@ -346,8 +348,11 @@ void MainWindow::OnMouseMove(int32_t x, int32_t y, int32_t modifiers) {
         return;
     }
     if (!doc_ || !activeTool_) return;
-    if (dragging_)
-        activeTool_->drag(*this, stageX(x), stageY(y), modifiers);
+    if (dragging_) {
+        gestureX_ = stageX(x);
+        gestureY_ = stageY(y);
+        activeTool_->drag(*this, gestureX_, gestureY_, modifiers);
+    }
     else
         activeTool_->hover(*this, stageX(x), stageY(y));
 }
@@ -358,6 +363,12 @@ void MainWindow::OnLeftUp(int32_t x, int32_t y, int32_t modifiers) {
     dragging_ = false;
     // A release without its press (the press opened a dialog, say) is not a gesture.
     if (wasDragging && doc_ && activeTool_) activeTool_->release(*this, stageX(x), stageY(y));
+}
+
+void MainWindow::endGesture() {
+    if (!dragging_) return;
+    dragging_ = false;
+    if (doc_ && activeTool_) activeTool_->release(*this, gestureX_, gestureY_);
 }
 
 void MainWindow::OnKey(int32_t code) {
@@ -602,6 +613,10 @@ void MainWindow::openHelp() {
 }
 
 void MainWindow::Command(int32_t id) {
+    // A command typed while the button is still down (an undo, say) may
+    // replace the objects the tool holds; the tool would otherwise go on with
+    // whatever object happens to come back at the same address.
+    endGesture();
     switch (id) {
     case kCmdNew:
         if (CloseDocument()) NewDocument();

@@ -166,6 +166,8 @@ private:
     void showAbout();
     void openHelp();
     bool inCorner(int32_t x, int32_t y) const;
+    // Releases a mouse gesture in progress where the pointer last was.
+    void endGesture();
 
     std::unique_ptr<Document> doc_;
     std::unique_ptr<Menu> menu_;
@@ -179,6 +181,8 @@ private:
     int32_t clientW_ = 0;
     int32_t clientH_ = 0;
     bool dragging_ = false;
+    int32_t gestureX_ = 0;  // stage position of the gesture's last press or move
+    int32_t gestureY_ = 0;
     std::string title_;
     struct Services;
     std::unique_ptr<Services> services_;
