@@ -487,6 +487,126 @@ TEST_F(StageToolsTest, AnUndoTypedInTheMiddleOfAGestureEndsIt) {
         << "the undone drag does not go on";
 }
 
+TEST_F(StageToolsTest, TwoSelectedPicturesMoveTogetherAndAThirdIsTakenAlone) {
+    ImageObject* a = addPicture(320, 240, 20, 20, 80, 60);
+    ImageObject* b = addPicture(320, 240, 120, 20, 80, 60);
+    ImageObject* c = addPicture(320, 240, 20, 140, 80, 60);
+    ASSERT_TRUE(a && b && c);
+    doc().selectAll(false);
+    click(kEditModeButton);
+
+    mouse->press(60, 50);
+    mouse->release(60, 50);
+    mouse->press(160, 50, Qt::ControlModifier);
+    mouse->release(160, 50, Qt::ControlModifier);
+    ASSERT_TRUE(a->selected && b->selected);
+    ASSERT_FALSE(c->selected);
+
+    mouse->stroke({{160, 50}, {165, 55}, {170, 55}});
+    EXPECT_EQ(QPoint(a->left, a->top), QPoint(30, 25));
+    EXPECT_EQ(QPoint(b->left, b->top), QPoint(130, 25));
+    EXPECT_EQ(QPoint(c->left, c->top), QPoint(20, 140));
+    EXPECT_TRUE(a->selected && b->selected) << "pressing one of them keeps both";
+
+    mouse->stroke({{60, 170}, {60, 180}});
+    EXPECT_TRUE(c->selected);
+    EXPECT_FALSE(a->selected || b->selected) << "an unselected one is taken alone";
+    EXPECT_EQ(c->top, 150);
+    EXPECT_EQ(a->top, 25);
+
+    // Control toggles it off again and leaves it where it was.
+    mouse->press(60, 170, Qt::ControlModifier);
+    mouse->release(60, 170, Qt::ControlModifier);
+    EXPECT_FALSE(c->selected);
+}
+
+TEST_F(StageToolsTest, ControlOnASegmentMarksItsHandOver) {
+    DragPath* path = drawOne(kHorizontalLineButton, {{40, 100}, {200, 100}});
+    ASSERT_NE(path, nullptr);
+    click(kEditModeButton);
+    EXPECT_EQ(shown(120, 100), 0xFF0000u);
+    mouse->press(120, 100, Qt::ControlModifier);
+    mouse->release(120, 100, Qt::ControlModifier);
+    EXPECT_TRUE(path->point(1)->handOver());
+    EXPECT_EQ(path->count(), 2) << "no point inserted";
+    EXPECT_EQ(shown(120, 100), 0x000000u) << "a hand-over segment is drawn black";
+
+    // Control and Shift on a segment move the whole path.
+    mouse->press(120, 100, Qt::ControlModifier | Qt::ShiftModifier);
+    mouse->dragTo(130, 110, Qt::ControlModifier | Qt::ShiftModifier);
+    mouse->release(130, 110, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(pointsOf(*path), (std::vector<QPoint>{{50, 110}, {210, 110}}));
+    EXPECT_TRUE(path->point(1)->handOver());
+}
+
+TEST_F(StageToolsTest, ADrawnPlayButtonPlaysAndItsStopButtonGoesBack) {
+    doc().currentFrame = 20;
+    click(kInButton);
+    doc().currentFrame = 40;
+    click(kOutButton);
+    doc().currentFrame = 0;
+    click(kPlayButtonButton);
+    mouse->stroke({{100, 100}, {140, 130}});
+    ASSERT_EQ(doc().objects.size(), 2u);
+
+    int64_t now = 1000;
+    doc().setClock([&now] { return now; });
+    click(kPlayModeButton);
+    ASSERT_FALSE(doc().editMode);
+    doc().setCurrentFrame(20);
+    mouse->press(120, 115);
+    mouse->release(120, 115);
+    EXPECT_EQ(doc().currentFrame, 21) << "the button starts its play event";
+    for (int i = 0; i < 100 && doc().currentFrame < 30; ++i) {
+        now += 50;
+        window->Idle();
+    }
+    ASSERT_GE(doc().currentFrame, 25) << "idle plays on";
+    ASSERT_LT(doc().currentFrame, 40);
+    test::saveShot(*window, "mwt-playing");
+    // Playback that may not be interrupted ignores the stop button...
+    int32_t playing = doc().currentFrame;
+    mouse->press(120, 115);
+    mouse->release(120, 115);
+    EXPECT_EQ(doc().currentFrame, playing);
+    // ...which works once the event lets the viewer drag while it plays.
+    ASSERT_EQ(doc().events.size(), 1u);
+    static_cast<PlayEvent&>(*doc().events[0]).interruptible = 1;
+    mouse->press(120, 115);
+    mouse->release(120, 115);
+    EXPECT_EQ(doc().currentFrame, 20) << "the stop button goes back to the in point";
+    now += 5000;
+    window->Idle();
+    EXPECT_EQ(doc().currentFrame, 20) << "and playback has stopped";
+}
+
+TEST_F(StageToolsTest, ClicksWithoutAMoveMakeSmallPathsThatNothingChokesOn) {
+    int32_t x = 30;
+    for (int32_t button : {kFreeHandButton, kOvalButton, kVerticalLineButton, kHorizontalLineButton,
+                           kJumpButtonButton, kPlayButtonButton}) {
+        click(button);
+        mouse->press(x, 60);
+        mouse->release(x, 60);
+        x += 45;
+    }
+    ASSERT_EQ(doc().objects.size(), 7u);
+    for (const auto& o : doc().objects) EXPECT_GE(static_cast<const DragPath&>(*o).count(), 2);
+    EXPECT_TRUE(prompts.messages.empty());
+
+    // Hovered, pressed and dragged over in both modes.
+    for (int32_t mode : {kEditModeButton, kPlayModeButton}) {
+        click(mode);
+        for (int32_t px = 20; px < 310; px += 3) mouse->hover(px, 60);
+        for (int32_t start = 30; start < 300; start += 45) {
+            mouse->press(start, 60);
+            mouse->dragTo(start + 1, 61);
+            mouse->dragTo(start + 7, 64);
+            mouse->release(start + 7, 64);
+        }
+    }
+    EXPECT_GE(doc().objects.size(), 6u);
+}
+
 TEST_F(StageToolsTest, NewAsksToSaveADrawnDocument) {
     window->Command(kCmdNew);
     EXPECT_TRUE(prompts.questions.empty()) << "an untouched document goes without a question";
