@@ -295,7 +295,7 @@ TEST_F(StageToolsTest, AFreeHandPathThinnedToFivePointsSpreadsItsFrames) {
     test::saveShot(*window, "mwt-freehand-thinned");
 }
 
-TEST_F(StageToolsTest, AtZoomTwoTheEditToolReachesTwoStagePixels) {
+TEST_F(StageToolsTest, TheEditToolReachesTwoStagePixelsAtZoomTwoAndEightAtHalf) {
     window->SetZoom(2);
     ASSERT_EQ(window->zoomFactor(), 2.0);
     DragPath* path = drawOne(kHorizontalLineButton, {{40, 50}, {120, 50}});
@@ -319,6 +319,15 @@ TEST_F(StageToolsTest, AtZoomTwoTheEditToolReachesTwoStagePixels) {
     // there, which the drag then carries.
     mouse->stroke({{75, 57}, {75, 90}});
     EXPECT_EQ(pointsOf(*path), (std::vector<QPoint>{{30, 60}, {75, 90}, {120, 50}}));
+
+    // At half size, with the stage centred in the window, the reach is 8:
+    // every screen pixel is two stage pixels.
+    window->SetZoom(0.5);
+    ASSERT_LT(window->scrollX(), 0);
+    mouse->stroke({{30, 70}, {20, 80}});
+    EXPECT_EQ(pointsOf(*path).front(), QPoint(30, 60)) << "10 away";
+    mouse->stroke({{30, 68}, {20, 80}});
+    EXPECT_EQ(pointsOf(*path).front(), QPoint(20, 80)) << "8 away";
 }
 
 TEST_F(StageToolsTest, ShiftPutsADraggedPointLevelOrOnTheDiagonal) {
