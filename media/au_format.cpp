@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "media/file_handle.h"
 #include "media/mulaw.h"
 
 namespace tavlin {
@@ -26,16 +27,6 @@ void putBigEndian(std::string& out, uint32_t v) {
     out.push_back(char(v));
 }
 
-struct File {
-    FILE* f;
-    explicit File(FILE* file) : f(file) {}
-    ~File() {
-        if (f) std::fclose(f);
-    }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-};
-
 }  // namespace
 
 std::string encodeAu(const Sound& sound) {
@@ -55,7 +46,7 @@ std::string encodeAu(const Sound& sound) {
 std::unique_ptr<Sound> AuFormat::read(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
-    File file(std::fopen(path.c_str(), "rb"));
+    FileHandle file(std::fopen(path.c_str(), "rb"));
     if (!file.f) return nullptr;
     uint8_t h[kHeaderSize];
     if (std::fread(h, 1, kHeaderSize, file.f) != kHeaderSize) return nullptr;

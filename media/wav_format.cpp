@@ -1,4 +1,5 @@
 #include "media/wav_format.h"
+#include "media/file_handle.h"
 
 #include <sys/stat.h>
 
@@ -37,16 +38,6 @@ constexpr uint16_t kTagExtensible = 0xFFFE;
 
 uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 uint32_t le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-
-struct File {
-    FILE* f;
-    explicit File(FILE* file) : f(file) {}
-    ~File() {
-        if (f) std::fclose(f);
-    }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-};
 
 bool readAt(FILE* f, uint64_t pos, void* out, size_t n) {
     if (std::fseek(f, long(pos), SEEK_SET) != 0) return false;
@@ -267,7 +258,7 @@ std::unique_ptr<Sound> WavFormat::read(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
     uint64_t fileSize = uint64_t(st.st_size);
-    File file(std::fopen(path.c_str(), "rb"));
+    FileHandle file(std::fopen(path.c_str(), "rb"));
     if (!file.f) return nullptr;
 
     // Find the RIFF chunk of form "WAVE" among the top-level chunks.
