@@ -674,9 +674,10 @@ protected:
         settings().Load(scratch.file("tavlin.rc"));
         StudioTest::TearDown();
     }
-    std::unique_ptr<MainWindow> start(const std::string& path) {
+    std::unique_ptr<MainWindow> start(const std::string& path, bool play = false) {
         StudioOptions options;
         options.path = path;
+        options.play = play;
         options.splashWait = false;
         options.qtPrompts = false;
         return startStudio(options);
@@ -732,6 +733,16 @@ TEST_F(StudioStartTest, AMissingFileOnTheCommandLineLeavesAnEmptyDocument) {
     ASSERT_NE(main->doc(), nullptr);
     EXPECT_TRUE(main->doc()->objects.empty());
     EXPECT_EQ(main->title(), documentString("newdoc") + " - " + text("title"));
+}
+
+TEST_F(StudioStartTest, StartingInPlayModeHandsTheStageToThePlayTool) {
+    main = start(std::string(), true);
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_FALSE(main->doc()->editMode);
+    EXPECT_EQ(main->activeTool(), editorTool(kPlayToolEntry));
+    ASSERT_NE(main->toolbox(), nullptr);
+    EXPECT_TRUE(main->toolbox()->DrawnPressed(kPlayModeButton));
 }
 
 }  // namespace
