@@ -337,22 +337,23 @@ bool MainWindow::inCorner(int32_t x, int32_t y) const {
 void MainWindow::OnLeftDown(int32_t x, int32_t y, int32_t modifiers) {
     Window::OnLeftDown(x, y, modifiers);
     dragging_ = true;
-    gestureX_ = stageX(x);
-    gestureY_ = stageY(y);
-    if (doc_ && activeTool_) activeTool_->press(*this, gestureX_, gestureY_, modifiers);
+    pointerX_ = x;
+    pointerY_ = y;
+    pointerSeen_ = true;
+    if (doc_ && activeTool_) activeTool_->press(*this, stageX(x), stageY(y), modifiers);
 }
 
 void MainWindow::OnMouseMove(int32_t x, int32_t y, int32_t modifiers) {
+    pointerX_ = x;
+    pointerY_ = y;
+    pointerSeen_ = true;
     if (inCorner(x, y)) {
         SetCursor(kCursorArrow);
         return;
     }
     if (!doc_ || !activeTool_) return;
-    if (dragging_) {
-        gestureX_ = stageX(x);
-        gestureY_ = stageY(y);
-        activeTool_->drag(*this, gestureX_, gestureY_, modifiers);
-    }
+    if (dragging_)
+        activeTool_->drag(*this, stageX(x), stageY(y), modifiers);
     else
         activeTool_->hover(*this, stageX(x), stageY(y));
 }
@@ -368,7 +369,12 @@ void MainWindow::OnLeftUp(int32_t x, int32_t y, int32_t modifiers) {
 void MainWindow::endGesture() {
     if (!dragging_) return;
     dragging_ = false;
-    if (doc_ && activeTool_) activeTool_->release(*this, gestureX_, gestureY_);
+    if (doc_ && activeTool_) activeTool_->release(*this, stageX(pointerX_), stageY(pointerY_));
+}
+
+void MainWindow::hoverAgain() {
+    if (pointerSeen_ && !dragging_ && doc_ && activeTool_)
+        activeTool_->hover(*this, stageX(pointerX_), stageY(pointerY_));
 }
 
 void MainWindow::OnKey(int32_t code) {
@@ -620,6 +626,7 @@ void MainWindow::Command(int32_t id) {
     switch (id) {
     case kCmdNew:
         if (CloseDocument()) NewDocument();
+        hoverAgain();
         return;
     case kCmdOpen: openFromDialog(); return;
     case kCmdSave:
@@ -667,6 +674,7 @@ void MainWindow::Command(int32_t id) {
     // An undo may bring back another stage size.
     Layout();
     Redraw();
+    hoverAgain();
 }
 
 }  // namespace tavlin

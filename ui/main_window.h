@@ -168,6 +168,9 @@ private:
     bool inCorner(int32_t x, int32_t y) const;
     // Releases a mouse gesture in progress where the pointer last was.
     void endGesture();
+    // The tool looks again at what lies under the resting pointer, after the
+    // objects were replaced.
+    void hoverAgain();
 
     std::unique_ptr<Document> doc_;
     std::unique_ptr<Menu> menu_;
@@ -181,8 +184,9 @@ private:
     int32_t clientW_ = 0;
     int32_t clientH_ = 0;
     bool dragging_ = false;
-    int32_t gestureX_ = 0;  // stage position of the gesture's last press or move
-    int32_t gestureY_ = 0;
+    int32_t pointerX_ = 0;  // client position of the pointer's last press or move
+    int32_t pointerY_ = 0;
+    bool pointerSeen_ = false;
     std::string title_;
     struct Services;
     std::unique_ptr<Services> services_;
