@@ -616,6 +616,27 @@ TEST_F(StageToolsTest, ClicksWithoutAMoveMakeSmallPathsThatNothingChokesOn) {
     EXPECT_GE(doc().objects.size(), 6u);
 }
 
+TEST_F(StageToolsTest, AClickAfterAnUndoTakesWhatIsUnderThePointer) {
+    ImageObject* picture = addPicture(320, 240, 40, 40, 160, 120);
+    ASSERT_NE(picture, nullptr);
+    ASSERT_NE(drawOne(kHorizontalLineButton, {{40, 220}, {200, 220}}), nullptr);
+    ASSERT_EQ(doc().objects.size(), 2u);
+    click(kEditModeButton);
+
+    // The pointer rests on the picture while Ctrl+Z takes the line away and
+    // brings the picture back as a new object; the click that follows, with
+    // no move in between, takes the picture under the pointer.
+    mouse->hover(120, 100);
+    mouse->key(Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_EQ(doc().objects.size(), 1u);
+    MediaObject& restored = *doc().objects[0];
+    QTest::mousePress(window->client(), Qt::LeftButton, Qt::NoModifier, mouse->at(120, 100));
+    mouse->dragTo(130, 105);
+    mouse->release(130, 105);
+    EXPECT_TRUE(restored.selected);
+    EXPECT_EQ(QPoint(restored.left, restored.top), QPoint(50, 45));
+}
+
 TEST_F(StageToolsTest, NewAsksToSaveADrawnDocument) {
     window->Command(kCmdNew);
     EXPECT_TRUE(prompts.questions.empty()) << "an untouched document goes without a question";
