@@ -5,7 +5,7 @@
 
 #include "media/image_formats.h"
 #include "media/media_registry.h"
-#include "shell/recording_prompts.h"
+#include "support/recording_prompts.h"
 #include "support/scratch.h"
 
 namespace tavlin {

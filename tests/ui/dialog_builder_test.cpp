@@ -17,6 +17,7 @@
 #include "shell/paths.h"
 #include "shell/prompts.h"
 #include "shell/resource_folder.h"
+#include "support/recording_prompts.h"
 #include "support/scratch.h"
 #include "ui/canvas/canvas.h"
 #include "ui/control.h"
@@ -25,18 +26,6 @@
 
 namespace tavlin {
 namespace {
-
-// Records every message instead of showing it.
-class RecordingPrompts : public Prompts {
-public:
-    void showMessage(const std::string& text) override { messages.push_back(text); }
-    int askChoice(const std::string&, const std::vector<std::string>&) override { return -1; }
-    std::optional<std::string> openFile(const std::string&, const std::string&) override { return std::nullopt; }
-    std::optional<std::string> saveFile(const std::string&, const std::string&) override { return std::nullopt; }
-    std::optional<std::string> chooseFolder(const std::string&) override { return std::nullopt; }
-    std::optional<uint32_t> chooseColour(uint32_t) override { return std::nullopt; }
-    std::vector<std::string> messages;
-};
 
 class DialogBuilder : public ::testing::Test {
 protected:
@@ -65,7 +54,7 @@ protected:
 
     test::ScratchDir dir_;
     std::string res_;
-    RecordingPrompts prompts_;
+    test::RecordingPrompts prompts_;
 };
 
 const char kEveryRecord[] =

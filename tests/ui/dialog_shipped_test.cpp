@@ -20,6 +20,7 @@
 #include "shell/paths.h"
 #include "shell/prompts.h"
 #include "shell/resource_folder.h"
+#include "support/recording_prompts.h"
 #include "support/scratch.h"
 #include "ui/control.h"
 #include "ui/dialog.h"
@@ -27,17 +28,6 @@
 
 namespace tavlin {
 namespace {
-
-class Collect : public Prompts {
-public:
-    void showMessage(const std::string& text) override { messages.push_back(text); }
-    int askChoice(const std::string&, const std::vector<std::string>&) override { return -1; }
-    std::optional<std::string> openFile(const std::string&, const std::string&) override { return std::nullopt; }
-    std::optional<std::string> saveFile(const std::string&, const std::string&) override { return std::nullopt; }
-    std::optional<std::string> chooseFolder(const std::string&) override { return std::nullopt; }
-    std::optional<uint32_t> chooseColour(uint32_t) override { return std::nullopt; }
-    std::vector<std::string> messages;
-};
 
 std::string shippedRes() {
     if (const char* src = std::getenv("TAVLIN_TEST_SRC")) return joinPath(src, "res");
@@ -56,7 +46,7 @@ protected:
         installPrompts(nullptr);
         resources().Open("");
     }
-    Collect prompts_;
+    test::RecordingPrompts prompts_;
 };
 
 TEST_F(Shipped, EveryDialogBuilds) {

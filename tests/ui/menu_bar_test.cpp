@@ -14,6 +14,7 @@
 
 #include "shell/prompts.h"
 #include "shell/resource_folder.h"
+#include "support/recording_prompts.h"
 #include "support/scratch.h"
 #include "ui/menu.h"
 #include "ui/platform.h"
@@ -144,20 +145,9 @@ TEST(Menu, BarsFollowLaterAppendsAndOutliveNothing) {
     EXPECT_TRUE(again->actions().isEmpty());
 }
 
-class RecordingPrompts : public Prompts {
-public:
-    void showMessage(const std::string& text) override { messages.push_back(text); }
-    int askChoice(const std::string&, const std::vector<std::string>&) override { return -1; }
-    std::optional<std::string> openFile(const std::string&, const std::string&) override { return std::nullopt; }
-    std::optional<std::string> saveFile(const std::string&, const std::string&) override { return std::nullopt; }
-    std::optional<std::string> chooseFolder(const std::string&) override { return std::nullopt; }
-    std::optional<uint32_t> chooseColour(uint32_t) override { return std::nullopt; }
-    std::vector<std::string> messages;
-};
-
 TEST(Menu, LoadMenuBarFromTheResourceFolder) {
     test::ScratchDir dir;
-    RecordingPrompts prompts;
+    test::RecordingPrompts prompts;
     installPrompts(&prompts);
     resources().Open(dir.path());
     EXPECT_EQ(LoadMenuBar(), nullptr);
