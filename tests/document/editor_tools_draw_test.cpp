@@ -75,14 +75,7 @@ protected:
     }
 
     VideoObject* addVideo(int32_t x, int32_t y, int32_t width, int32_t height) {
-        auto resource = std::make_unique<VideoResource>();
-        resource->video = std::make_unique<test::ColourVideo>(100, 320, 240);
-        VideoResource* r = resource.get();
-        w.doc.videoResources.push_back(std::move(resource));
-        auto object = std::make_unique<VideoObject>(w.doc);
-        object->attachVideo(r);
-        object->setRect(x, y, width, height);
-        return static_cast<VideoObject*>(w.doc.addObject(std::move(object)));
+        return test::addTestVideo(w.doc, x, y, width, height);
     }
 
     test::RecordingPrompts prompts;

@@ -3,9 +3,12 @@
 // wired to the fakes of document_test_fakes.h.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "document/editor_tools.h"
+#include "document/media_resource.h"
+#include "document/video_object.h"
 #include "document_test_fakes.h"
 
 namespace tavlin::test {
@@ -56,5 +59,17 @@ struct FakeEditorView : EditorView {
     int timelineRefreshes = 0;
     int toolboxRefreshes = 0;
 };
+
+// A video object over a 320 x 240 video of 100 frames, placed at the rectangle given.
+inline VideoObject* addTestVideo(Document& doc, int32_t x, int32_t y, int32_t width, int32_t height) {
+    auto resource = std::make_unique<VideoResource>();
+    resource->video = std::make_unique<ColourVideo>(100, 320, 240);
+    VideoResource* r = resource.get();
+    doc.videoResources.push_back(std::move(resource));
+    auto object = std::make_unique<VideoObject>(doc);
+    object->attachVideo(r);
+    object->setRect(x, y, width, height);
+    return static_cast<VideoObject*>(doc.addObject(std::move(object)));
+}
 
 }  // namespace tavlin::test
