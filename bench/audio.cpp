@@ -5,8 +5,8 @@
 
 #include <cmath>
 
-#include "media/au_format.h"
-#include "media/wav_format.h"
+#include "media/audio/au_format.h"
+#include "media/audio/wav_format.h"
 
 namespace {
 

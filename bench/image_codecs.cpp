@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <random>
 
-#include "media/gif_codec.h"
-#include "media/image_formats.h"
+#include "media/image/gif_codec.h"
+#include "media/image/image_formats.h"
 
 namespace {
 

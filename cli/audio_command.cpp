@@ -9,7 +9,7 @@ extern "C" {
 
 #include "cli/commands.h"
 #include "media/media_registry.h"
-#include "shell/paths.h"
+#include "base/paths.h"
 
 namespace tavlin::cli {
 

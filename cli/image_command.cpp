@@ -10,7 +10,7 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "media/image_formats.h"
+#include "media/image/image_formats.h"
 #include "media/media_registry.h"
 
 namespace tavlin::cli {

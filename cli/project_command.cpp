@@ -19,11 +19,11 @@
 #include "document/project_file.h"
 #include "document/project_text.h"
 #include "document/video_object.h"
-#include "media/image_formats.h"
-#include "shell/paths.h"
-#include "shell/prompts.h"
-#include "shell/resource_folder.h"
-#include "ui/canvas/canvas.h"
+#include "media/image/image_formats.h"
+#include "base/paths.h"
+#include "core/prompts.h"
+#include "core/resource_folder.h"
+#include "canvas/canvas.h"
 
 namespace tavlin::cli {
 

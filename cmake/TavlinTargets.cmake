@@ -1,14 +1,50 @@
-# tavlin_library(NAME DIR [LIBS ...]): a static library of every .cpp in DIR
-# (not recursive), so new source files need no edit of the build files.
-function(tavlin_library name dir)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+# tavlin_layer(FOLDER [SUBDIRS d...] [USES layer...] [LIBS lib...] [QT NONE|GUI|WIDGETS])
+# One static library, tavlin_FOLDER, of every .cpp in FOLDER (and in the listed
+# subfolders), so new source files need no edit of the build files. USES are
+# the layers below it that it may include and link; they are linked privately,
+# so a layer never sees more than it declares. The declared edges are also
+# written to layers.txt in the build folder, which the layering test holds
+# every #include against.
+function(tavlin_layer folder)
+  cmake_parse_arguments(ARG "" "QT" "SUBDIRS;USES;LIBS" ${ARGN})
+  set(dir ${CMAKE_SOURCE_DIR}/${folder})
   file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  foreach(sub ${ARG_SUBDIRS})
+    file(GLOB more CONFIGURE_DEPENDS ${dir}/${sub}/*.cpp)
+    list(APPEND srcs ${more})
+  endforeach()
   if(NOT srcs)
     set(srcs ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
   endif()
+  set(name tavlin_${folder})
   add_library(${name} STATIC ${srcs})
-  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  foreach(layer ${ARG_USES})
+    target_link_libraries(${name} PRIVATE tavlin_${layer})
+  endforeach()
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  if(NOT ARG_QT)
+    set(ARG_QT NONE)
+  endif()
+  string(REPLACE ";" "," uses "${ARG_USES}")
+  set_property(GLOBAL APPEND PROPERTY TAVLIN_LAYERS "${folder}|${uses}|${ARG_QT}")
+endfunction()
+
+# Writes the declared layers for the layering test (called once at the end).
+function(tavlin_write_layers file)
+  get_property(layers GLOBAL PROPERTY TAVLIN_LAYERS)
+  string(REPLACE ";" "\n" text "${layers}")
+  file(WRITE ${file} "${text}\n")
+endfunction()
+
+# tavlin_program(NAME DIR LIBS ...): a program of every .cpp in DIR.
+function(tavlin_program name dir)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  add_executable(${name} ${srcs})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  add_dependencies(${name} tavlin_data)
 endfunction()
 
 # tavlin_test(NAME DIR [OWN_MAIN] LIBS ...): one GoogleTest program of every

@@ -5,9 +5,9 @@
 
 #include "document/project_file.h"
 #include "document/project_text.h"
-#include "shell/prompts.h"
-#include "shell/settings.h"
-#include "ui/canvas/canvas.h"
+#include "core/prompts.h"
+#include "core/settings.h"
+#include "canvas/canvas.h"
 
 namespace tavlin {
 

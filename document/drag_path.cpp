@@ -8,8 +8,8 @@
 #include "document/event.h"
 #include "document/media_resource.h"
 #include "document/project_text.h"
-#include "shell/settings.h"
-#include "ui/canvas/canvas.h"
+#include "core/settings.h"
+#include "canvas/canvas.h"
 
 namespace tavlin {
 

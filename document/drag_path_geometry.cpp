@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "ui/canvas/canvas.h"
+#include "canvas/canvas.h"
 
 namespace tavlin {
 

@@ -3,7 +3,7 @@
 #include "document/document.h"
 #include "document/media_resource.h"
 #include "document/project_text.h"
-#include "ui/canvas/canvas.h"
+#include "canvas/canvas.h"
 
 namespace tavlin {
 

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "shell/resource_folder.h"
+#include "core/resource_folder.h"
 
 namespace tavlin {
 

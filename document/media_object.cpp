@@ -9,7 +9,7 @@
 #include "document/media_resource.h"
 #include "document/project_text.h"
 #include "document/video_object.h"
-#include "ui/canvas/canvas.h"
+#include "canvas/canvas.h"
 
 namespace tavlin {
 

@@ -8,7 +8,7 @@
 
 #include "media/image.h"
 #include "media/media_registry.h"
-#include "media/sound.h"
+#include "media/audio/sound.h"
 
 namespace tavlin {
 

@@ -11,8 +11,8 @@
 #include "document/media_resource.h"
 #include "document/project_text.h"
 #include "media/media_registry.h"
-#include "shell/paths.h"
-#include "shell/prompts.h"
+#include "base/paths.h"
+#include "core/prompts.h"
 
 namespace tavlin {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "media/image.h"
-#include "media/sound.h"
+#include "media/audio/sound.h"
 
 namespace tavlin {
 

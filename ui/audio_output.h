@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "media/sound.h"
+#include "media/audio/sound.h"
 
 class QAudioSink;
 

@@ -4,8 +4,8 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "shell/prompts.h"
-#include "ui/canvas/canvas.h"
+#include "core/prompts.h"
+#include "canvas/canvas.h"
 #include "ui/window.h"
 
 namespace tavlin {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ui/canvas/canvas.h"
+#include "canvas/canvas.h"
 #include "ui/control.h"
 #include "ui/window.h"
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <new>
 
-#include "shell/paths.h"
-#include "shell/prompts.h"
-#include "shell/resource_folder.h"
+#include "base/paths.h"
+#include "core/prompts.h"
+#include "core/resource_folder.h"
 #include "ui/control.h"
-#include "ui/dialog_description.h"
+#include "core/dialog_description.h"
 
 namespace tavlin {
 

@@ -10,8 +10,8 @@
 #include <QString>
 #include <QVariant>
 
-#include "shell/prompts.h"
-#include "shell/resource_folder.h"
+#include "core/prompts.h"
+#include "core/resource_folder.h"
 
 namespace tavlin {
 

@@ -12,7 +12,7 @@
 
 #include <QPointer>
 
-#include "ui/menu_description.h"
+#include "core/menu_description.h"
 
 class QAction;
 class QMenu;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/canvas/canvas.h"
+#include "canvas/canvas.h"
 
 class QWidget;
 class QMenuBar;

@@ -1,4 +1,4 @@
-#include "ui/canvas/canvas.h"
+#include "canvas/canvas.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "media/au_format.h"
+#include "media/audio/au_format.h"
 #include "support/scratch.h"
 
 namespace tavlin {

@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "media/image_formats.h"
+#include "media/image/image_formats.h"
 #include "support/scratch.h"
 
 namespace tavlin {

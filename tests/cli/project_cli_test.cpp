@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "media/image_formats.h"
+#include "media/image/image_formats.h"
 #include "support/scratch.h"
 
 namespace tavlin {

@@ -7,7 +7,7 @@
 #include "document/image_object.h"
 #include "document/project_text.h"
 #include "document/video_object.h"
-#include "document_test_fakes.h"
+#include "support/document_fakes.h"
 
 namespace tavlin {
 namespace {

@@ -7,11 +7,11 @@
 #include "document/drag_path.h"
 #include "document/image_object.h"
 #include "document/video_object.h"
-#include "document_test_fakes.h"
-#include "media/image_formats.h"
-#include "shell/settings.h"
+#include "support/document_fakes.h"
+#include "media/image/image_formats.h"
+#include "core/settings.h"
 #include "support/scratch.h"
-#include "ui/canvas/canvas.h"
+#include "canvas/canvas.h"
 
 namespace tavlin {
 namespace {

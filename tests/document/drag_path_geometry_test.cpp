@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "ui/canvas/canvas.h"
+#include "canvas/canvas.h"
 
 namespace tavlin {
 namespace {

@@ -8,9 +8,9 @@
 
 #include "document/document.h"
 #include "document/image_object.h"
-#include "shell/settings.h"
-#include "ui/canvas/canvas.h"
-#include "document_test_fakes.h"
+#include "core/settings.h"
+#include "canvas/canvas.h"
+#include "support/document_fakes.h"
 
 namespace tavlin {
 namespace {

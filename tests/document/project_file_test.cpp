@@ -15,10 +15,10 @@
 #include "document/media_resource.h"
 #include "document/project_text.h"
 #include "document/video_object.h"
-#include "media/image_formats.h"
+#include "media/image/image_formats.h"
 #include "media/media_registry.h"
-#include "shell/paths.h"
-#include "shell/prompts.h"
+#include "base/paths.h"
+#include "core/prompts.h"
 #include "support/scratch.h"
 
 namespace tavlin {

@@ -11,7 +11,7 @@
 #include "document/document.h"
 #include "document/drag_path.h"
 #include "document/project_file.h"
-#include "shell/prompts.h"
+#include "core/prompts.h"
 
 namespace tavlin {
 namespace {

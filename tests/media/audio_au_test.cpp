@@ -1,10 +1,10 @@
-#include "media/au_format.h"
+#include "media/audio/au_format.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "media/media_registry.h"
-#include "media/mulaw.h"
+#include "media/audio/mulaw.h"
 #include "support/scratch.h"
 
 namespace tavlin {

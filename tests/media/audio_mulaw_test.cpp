@@ -1,4 +1,4 @@
-#include "media/mulaw.h"
+#include "media/audio/mulaw.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "media/wav_format.h"
+#include "media/audio/wav_format.h"
 
 #include <gtest/gtest.h>
 

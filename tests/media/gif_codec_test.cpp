@@ -1,4 +1,4 @@
-#include "media/gif_codec.h"
+#include "media/image/gif_codec.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <fstream>
 #include <random>
 
-#include "media/image_formats.h"
+#include "media/image/image_formats.h"
 #include "picture_helpers.h"
 #include "support/scratch.h"
 

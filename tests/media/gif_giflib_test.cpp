@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "media/gif_codec.h"
+#include "media/image/gif_codec.h"
 #include "picture_helpers.h"
 #include "support/scratch.h"
 

@@ -4,7 +4,7 @@
 #include <jpeglib.h>
 #include <random>
 
-#include "media/image_formats.h"
+#include "media/image/image_formats.h"
 #include "picture_helpers.h"
 #include "support/scratch.h"
 

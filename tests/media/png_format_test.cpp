@@ -5,7 +5,7 @@
 #include <cstring>
 #include <random>
 
-#include "media/image_formats.h"
+#include "media/image/image_formats.h"
 #include "picture_helpers.h"
 #include "support/scratch.h"
 

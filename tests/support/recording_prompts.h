@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/prompts.h"
+#include "core/prompts.h"
 
 namespace tavlin::test {
 

@@ -12,14 +12,14 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "media/image_formats.h"
+#include "media/image/image_formats.h"
 #include "media/media_registry.h"
-#include "shell/paths.h"
-#include "shell/prompts.h"
-#include "shell/resource_folder.h"
+#include "base/paths.h"
+#include "core/prompts.h"
+#include "core/resource_folder.h"
 #include "support/recording_prompts.h"
 #include "support/scratch.h"
-#include "ui/canvas/canvas.h"
+#include "canvas/canvas.h"
 #include "ui/control.h"
 #include "ui/dialog.h"
 #include "ui/platform.h"

@@ -12,8 +12,8 @@
 #include <QTest>
 #include <QWidget>
 
-#include "shell/prompts.h"
-#include "shell/resource_folder.h"
+#include "core/prompts.h"
+#include "core/resource_folder.h"
 #include "support/recording_prompts.h"
 #include "support/scratch.h"
 #include "ui/menu.h"

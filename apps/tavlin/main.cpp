@@ -1,0 +1,60 @@
+// tavlin: the command-line tool. Works on pictures, sounds and projects
+// without opening a window.
+
+#include <cstdio>
+#include <cstring>
+
+#include "cli/commands.h"
+#include "media/media_registry.h"
+#include "core/prompts.h"
+
+namespace tavlin::cli {
+
+int fail(const std::string& file, const std::string& what) {
+    std::fprintf(stderr, "tavlin: %s: %s\n", file.c_str(), what.c_str());
+    return 1;
+}
+
+}  // namespace tavlin::cli
+
+namespace {
+
+const char kUsage[] =
+    "usage: tavlin COMMAND ...\n"
+    "\n"
+    "Pictures:\n"
+    "  image info FILE                        width, height and transparency (0 or 1)\n"
+    "  image convert IN OUT [--quality N]     write IN in the format OUT's name chooses\n"
+    "  image scale IN OUT W H [--mode averaged|nearest|fit]\n"
+    "\n"
+    "Sounds:\n"
+    "  audio convert IN OUT                   read IN, write OUT as Sun audio (.au)\n"
+    "\n"
+    "Projects:\n"
+    "  project info FILE.tvl [--json]         stage, objects, events and frame codes\n"
+    "  project normalize IN.tvl OUT.tvl       read and write back\n"
+    "  project render FILE.tvl FRAME OUT.png [--edit]\n"
+    "\n"
+    "Exit status 0 on success; 1 with one line on standard error on failure.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace tavlin;
+    cli::Args args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        std::fputs(kUsage, args.empty() ? stderr : stdout);
+        return args.empty() ? 1 : 0;
+    }
+    registerImageFormats();
+    registerVideoFormats();
+    registerAudioFormats();
+
+    std::string group = args[0];
+    cli::Args rest(args.begin() + 1, args.end());
+    if (group == "image") return cli::imageCommand(rest);
+    if (group == "audio") return cli::audioCommand(rest);
+    if (group == "project") return cli::projectCommand(rest);
+    std::fprintf(stderr, "tavlin: unknown command '%s' (see tavlin --help)\n", group.c_str());
+    return 1;
+}

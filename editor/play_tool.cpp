@@ -1,0 +1,61 @@
+#include "editor/play_tool.h"
+
+#include "document/document.h"
+#include "document/drag_path.h"
+#include "document/event.h"
+
+namespace tavlin {
+
+namespace {
+
+// The document when the tools may act on it.
+Document* usable(EditorView& view) {
+    if (editingTolerance(view.zoom()) == 0) return nullptr;
+    return view.document();
+}
+
+}  // namespace
+
+void PlayTool::press(EditorView& view, int32_t x, int32_t y, int32_t modifiers) {
+    Document* doc = usable(view);
+    if (!doc) return;
+    doc->mouseDown = 1;
+    drag(view, x, y, modifiers);
+}
+
+void PlayTool::hover(EditorView& view, int32_t x, int32_t y) {
+    Document* doc = usable(view);
+    if (!doc) return;
+    if (!doc->editMode) {
+        const auto* play = static_cast<const PlayEvent*>(doc->runningEvent[kPlayEvent]);
+        if (play && !play->interruptible) return;
+    }
+    if (DragPath* path = pickPath(*doc, x, y)) {
+        if (doc->activeDragPath != path) {
+            doc->activeDragPath = path;
+            view.redraw();
+        }
+        view.setCursor(kCursorGrab);
+        return;
+    }
+    if (doc->activeDragPath) {
+        doc->activeDragPath = nullptr;
+        view.redraw();
+    }
+    view.setCursor(kCursorNeutral);
+}
+
+void PlayTool::drag(EditorView& view, int32_t x, int32_t y, int32_t) {
+    Document* doc = usable(view);
+    if (!doc) return;
+    dragTo(*doc, x, y);
+}
+
+void PlayTool::release(EditorView& view, int32_t, int32_t) {
+    Document* doc = usable(view);
+    if (!doc) return;
+    doc->mouseDown = 0;
+    view.redraw();
+}
+
+}  // namespace tavlin

@@ -1,0 +1,71 @@
+#include "studio/dimension_dialog.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "document/document.h"
+#include "core/prompts.h"
+#include "core/resource_folder.h"
+#include "core/settings.h"
+#include "ui/control.h"
+
+namespace tavlin {
+
+namespace {
+
+// Leading decimal digits (with an optional sign); anything else is 0. Values
+// too large for a long stay too large to be valid.
+long entryNumber(const std::string& text) {
+    errno = 0;
+    long v = std::strtol(text.c_str(), nullptr, 10);
+    return errno == ERANGE ? (v < 0 ? -1 : kMaxLength + 1L) : v;
+}
+
+}  // namespace
+
+bool parseDocumentSize(const std::string& width, const std::string& height, const std::string& length,
+                       DocumentSize* out) {
+    long w = entryNumber(width), h = entryNumber(height), n = entryNumber(length);
+    if (w < 1 || w > kMaxStageSide || h < 1 || h > kMaxStageSide || n < 1 || n >= kMaxLength) return false;
+    *out = DocumentSize{int32_t(w), int32_t(h), int32_t(n)};
+    return true;
+}
+
+DimensionDialog::DimensionDialog(Window* owner, Document& doc, Settings& settings)
+    : Dialog(owner, "dimension"), doc_(doc), settings_(settings) {
+    const int32_t values[] = {doc.stageWidth, doc.stageHeight, doc.length};
+    for (int32_t id = kWidth; id <= kLength; ++id)
+        if (auto* entry = dynamic_cast<Edit*>(ControlById(id))) entry->SetText(std::to_string(values[id]));
+}
+
+std::string DimensionDialog::entryText(int32_t id) const {
+    auto* entry = dynamic_cast<Edit*>(ControlById(id));
+    return entry ? std::string(entry->GetText()) : std::string();
+}
+
+void DimensionDialog::OnControl(int32_t id) {
+    if (id == kCancel) {
+        EndModal(0);
+        return;
+    }
+    if (id != kOk) return;
+    DocumentSize size;
+    if (!parseDocumentSize(entryText(kWidth), entryText(kHeight), entryText(kLength), &size)) {
+        ShowMessage("%s", resources().StringCopy("e_invalid_param").c_str());
+        EndModal(0);
+        return;
+    }
+    if (size.width != doc_.stageWidth || size.height != doc_.stageHeight || size.length != doc_.length) {
+        // A change to keep: it is saved with the project and can be undone.
+        doc_.snapshot();
+        doc_.setStageSize(size.width, size.height);
+        doc_.setLength(size.length);
+        doc_.recomputeFrameCodes();
+    }
+    settings_.Set("def_width", std::to_string(size.width));
+    settings_.Set("def_height", std::to_string(size.height));
+    settings_.Set("def_length", std::to_string(size.length));
+    EndModal(1);
+}
+
+}  // namespace tavlin

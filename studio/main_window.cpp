@@ -1,0 +1,680 @@
+#include "studio/main_window.h"
+
+#include <QAction>
+#include <QKeySequence>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include "document/document.h"
+#include "document/drag_path.h"
+#include "document/project_file.h"
+#include "media/media_registry.h"
+#include "base/paths.h"
+#include "core/prompts.h"
+#include "core/recent_files.h"
+#include "core/resource_folder.h"
+#include "core/settings.h"
+#include "ui/audio_output.h"
+#include "ui/clipboard.h"
+#include "ui/control.h"
+#include "ui/cursors.h"
+#include "ui/dialog.h"
+#include "studio/dimension_dialog.h"
+#include "ui/menu.h"
+#include "ui/platform.h"
+#include "studio/recent_files_dialog.h"
+#include "studio/toolbox_window.h"
+
+namespace tavlin {
+
+namespace {
+
+constexpr int32_t kBarSize = 20;
+constexpr int32_t kHorizontalBarId = 1;
+constexpr int32_t kVerticalBarId = 2;
+constexpr uint32_t kBackground = 0x808080;
+constexpr uint32_t kCornerColour = 0xC0C0C0;
+constexpr uint32_t kObjectHandleColour = 0x00FFFF;
+constexpr uint32_t kPointHandleColour = 0x0000FF;
+constexpr uint32_t kSegmentColour = 0xFF0000;
+constexpr uint32_t kHandOverSegmentColour = 0x000000;
+constexpr uint32_t kFramePositionColour = 0xFF0000;
+
+// Commands whose windows arrive later; greyed so nothing in the menu silently
+// does nothing.
+constexpr int32_t kNotYetCommands[] = {kCmdPublish,     kCmdPublishSettings, kCmdAlbum,    kCmdImportVideo,
+                                       kCmdImportImage, kCmdImportSound,     kCmdSkipInOut, kCmdSkipAll,
+                                       kCmdTimeline,    kCmdInfo};
+
+std::string str(const char* id) { return resources().StringCopy(id); }
+
+// A resource text with its "%s" filled; the text is data, so it never becomes
+// a printf format.
+std::string withPath(const std::string& text, const std::string& path) {
+    std::string out = text;
+    size_t at = out.find("%s");
+    if (at != std::string::npos) out.replace(at, 2, path);
+    return out;
+}
+
+void showString(const char* id) { ShowMessage("%s", str(id).c_str()); }
+
+std::string fileNamePart(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool equalsIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::vector<std::string> splitFilter(const std::string& list) {
+    std::vector<std::string> parts;
+    size_t at = 0;
+    while (at < list.size()) {
+        size_t end = list.find('\0', at);
+        if (end == std::string::npos) end = list.size();
+        if (end == at) break;  // the empty text ends the list
+        parts.push_back(list.substr(at, end - at));
+        at = end + 1;
+    }
+    return parts;
+}
+
+std::string filterList(std::initializer_list<const char*> parts) {
+    std::string out;
+    for (const char* p : parts) {
+        out += p;
+        out += '\0';
+    }
+    out += '\0';
+    return out;
+}
+
+// The clipboard and the sound output as the document sees them.
+struct UiClipboard : Clipboard {
+    std::string text() override { return ClipboardGetText().value_or(std::string()); }
+    void setText(const std::string& text) override { ClipboardSetText(text); }
+    std::unique_ptr<Image> image() override { return ClipboardGetImage(); }
+};
+
+struct UiSoundOutput : SoundOutput {
+    void play(const Sound& sound, int32_t loops) override { AudioOutput::instance().play(sound, loops > 1); }
+    void stop() override { AudioOutput::instance().stop(); }
+};
+
+// Stands in for the timeline window until it exists: the document runs its
+// events only while a timeline is there, as it always is in the studio.
+struct QuietTimeline : TimelineView {
+    void refresh() override {}
+};
+
+// The about box: its one button (id 0) closes it.
+class AboutDialog : public Dialog {
+public:
+    explicit AboutDialog(Window* owner) : Dialog(owner, "about") {}
+    void OnControl(int32_t id) override {
+        if (id == 0) EndModal(1);
+    }
+};
+
+}  // namespace
+
+struct MainWindow::Services {
+    UiClipboard clipboard;
+    UiSoundOutput sound;
+    QuietTimeline timeline;
+    std::vector<std::pair<std::string, int32_t>> pictureCursors;
+};
+
+std::string joinFilters(const std::string& a, const std::string& b) {
+    std::string out;
+    for (const std::string& part : splitFilter(a)) out += part + '\0';
+    for (const std::string& part : splitFilter(b)) out += part + '\0';
+    out += '\0';
+    return out;
+}
+
+OpenKind classifyOpenPath(const std::string& path) {
+    if (fileNamePart(path) != "tavlin.txt") {
+        if (findVideoFormat(path)) return OpenKind::Video;
+        if (findImageFormat(path)) return OpenKind::Image;
+        if (findAudioFormat(path)) return OpenKind::Sound;
+    }
+    char last = path.empty() ? '\0' : path.back();
+    if (last == 'b' || last == 'B') return OpenKind::Qmb;
+    if (last == 't' || last == 'T') return OpenKind::Content;
+    return OpenKind::Project;
+}
+
+std::string withProjectExtension(const std::string& chosen) {
+    std::string name = fileNamePart(chosen);
+    size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && equalsIgnoringCase(name.substr(dot), ".tvl")) return chosen;
+    return chosen + ".tvl";
+}
+
+MainWindow::MainWindow(int32_t x, int32_t y, int32_t w, int32_t h)
+    : Window(nullptr, x, y, w, h, kMainWindow), clientW_(w), clientH_(h), services_(std::make_unique<Services>()) {
+    hbar_ = new Slider(this, 0, h - kBarSize, w - kBarSize, kBarSize, kHorizontalBarId, true);
+    vbar_ = new Slider(this, w - kBarSize, 0, kBarSize, h - kBarSize, kVerticalBarId, false);
+    AdoptControl(hbar_);
+    AdoptControl(vbar_);
+    Layout();
+    ShowControls();
+    Redraw();
+    UpdateTitle();
+}
+
+MainWindow::~MainWindow() { detachDocument(); }
+
+void MainWindow::detachDocument() {
+    if (!doc_) return;
+    // The document outlives nothing that points back at this window.
+    doc_->view = nullptr;
+    doc_->clipboard = nullptr;
+    doc_->audio = nullptr;
+    doc_->timeline = nullptr;
+    AudioOutput::instance().stop();
+    doc_.reset();
+}
+
+void MainWindow::InstallMenu(std::unique_ptr<Menu> menu) {
+    menu_ = std::move(menu);
+    if (!menu_) return;
+    for (int32_t id : kNotYetCommands) menu_->Enable(id, false);
+    SetMenu(menu_.get());
+    // The shortcut shown after the tab works as one too.
+    for (QAction* action = nullptr; int32_t id : {101, 102, 103, 104, 199, 201, 202, 203, 204, 205, 206, 301, 302, 901}) {
+        action = menu_->FindItem(id);
+        if (!action) continue;
+        QString text = action->text();
+        int tab = text.indexOf('\t');
+        if (tab < 0) continue;
+        QKeySequence key(text.mid(tab + 1));
+        if (!key.isEmpty()) action->setShortcut(key);
+    }
+}
+
+void MainWindow::NewDocument() {
+    auto doc = std::make_unique<Document>(0, 0);
+    AttachDocument(std::move(doc));
+    setEditMode(*this, true);
+    Redraw();
+    UpdateTitle();
+}
+
+void MainWindow::AttachDocument(std::unique_ptr<Document> doc) {
+    detachDocument();
+    doc_ = std::move(doc);
+    if (!doc_) {
+        Redraw();
+        UpdateTitle();
+        return;
+    }
+    doc_->view = this;
+    doc_->clipboard = &services_->clipboard;
+    doc_->audio = &services_->sound;
+    doc_->timeline = &services_->timeline;
+    clientW_ = doc_->stageWidth + 25;
+    clientH_ = doc_->stageHeight + 25;
+    ResizeClient(clientW_, clientH_);
+    scrollX_ = scrollY_ = 0;
+    Layout();
+    Redraw();
+    doc_->recomputeFrameCodes();
+}
+
+void MainWindow::Layout() {
+    if (!doc_) return;
+    int32_t vw = clientW_ - kBarSize, vh = clientH_ - kBarSize;
+    if (vw <= 0 || vh <= 0) return;
+    hbar_->SetRect(0, vh, vw, kBarSize);
+    vbar_->SetRect(vw, 0, kBarSize, vh);
+    auto place = [](Slider* bar, int32_t content, int32_t visible, int32_t& scroll) {
+        if (content < visible) {
+            // Smaller than the view: centred, nothing to scroll.
+            scroll = (content - visible) / 2;
+            bar->SetRange(0, 0);
+            bar->SetPosition(0);
+            bar->SetProportion(1.0);
+            bar->Enable(false);
+            return;
+        }
+        scroll = std::clamp(scroll, 0, content - visible);
+        bar->SetRange(0, content - visible);
+        bar->SetPosition(scroll);
+        bar->SetProportion(double(visible) / double(content));
+        bar->Enable(true);
+    };
+    place(hbar_, int32_t(doc_->stageWidth * zoom_), vw, scrollX_);
+    place(vbar_, int32_t(doc_->stageHeight * zoom_), vh, scrollY_);
+}
+
+void MainWindow::Redraw() {
+    Canvas* back = canvas();
+    if (!back) return;
+    back->FillRect(0, 0, back->width(), back->height(), kBackground);
+    if (doc_) {
+        doc_->render();
+        int32_t cw = int32_t(doc_->stageWidth * zoom_), ch = int32_t(doc_->stageHeight * zoom_);
+        back->StretchCanvas(-scrollX_, -scrollY_, cw, ch, *doc_->stage, 0, 0, doc_->stage->width(),
+                            doc_->stage->height());
+        if (doc_->editMode) drawSelectionMarks();
+    }
+    back->FillRect(clientW_ - kBarSize, clientH_ - kBarSize, kBarSize, kBarSize, kCornerColour);
+    ShowControls();
+    Refresh();
+}
+
+void MainWindow::drawSelectionMarks() {
+    Canvas& back = *canvas();
+    auto wx = [this](int32_t x) { return int32_t(x * zoom_) - scrollX_; };
+    auto wy = [this](int32_t y) { return int32_t(y * zoom_) - scrollY_; };
+    auto handle = [&](int32_t x, int32_t y, uint32_t colour) {
+        back.FillRect(x - 3, y - 3, 7, 7, colour);
+        back.FrameRect(x - 3, y - 3, 7, 7, 0x000000);
+    };
+    for (size_t i = doc_->objects.size(); i-- > 0;) {
+        const MediaObject& o = *doc_->objects[i];
+        if (!o.selected) continue;
+        if (o.kind() == kDragPath) {
+            const auto& path = static_cast<const DragPath&>(o);
+            if (!path.statePictures[kStateNormal] && !path.statePictures[kStateHighlighted]) continue;
+        }
+        for (int32_t corner = 0; corner < 4; ++corner)
+            handle(wx(o.left + (corner & 1 ? o.width : 0)), wy(o.top + (corner & 2 ? o.height : 0)),
+                   kObjectHandleColour);
+    }
+    for (const auto& o : doc_->objects) {
+        if (!o->selected || o->kind() != kDragPath) continue;
+        const auto& path = static_cast<const DragPath&>(*o).path;
+        const auto& points = path.points();
+        if (points.size() > 1) {
+            for (size_t k = 1; k < points.size(); ++k) {
+                uint32_t colour = points[k].handOver() ? kHandOverSegmentColour : kSegmentColour;
+                back.Line(wx(points[k - 1].x), wy(points[k - 1].y), wx(points[k].x), wy(points[k].y), colour);
+            }
+        }
+        for (const PathPoint& p : points) handle(wx(p.x), wy(p.y), kPointHandleColour);
+        PathShape::Position at;
+        if (PolylineShape::instance().positionAt(path, doc_->currentFrame, &at))
+            back.FillRect(wx(at.x) - 2, wy(at.y) - 2, 5, 5, kFramePositionColour);
+    }
+}
+
+void MainWindow::UpdateTitle() {
+    std::string text = str("title");
+    if (doc_) text = doc_->fileName + " - " + text;
+    SetTitle(text);
+}
+
+void MainWindow::SetTitle(const std::string& text) {
+    title_ = text;
+    Window::SetTitle(text);
+}
+
+void MainWindow::SetZoom(double factor) {
+    if (!(factor >= kMinZoom && factor <= kMaxZoom)) return;
+    zoom_ = factor >= 1.0 ? std::trunc(factor) : factor;
+    Layout();
+    ShowControls();
+    Redraw();
+}
+
+int32_t MainWindow::stageX(int32_t x) const { return int32_t((x + scrollX_) / zoom_); }
+int32_t MainWindow::stageY(int32_t y) const { return int32_t((y + scrollY_) / zoom_); }
+
+bool MainWindow::inCorner(int32_t x, int32_t y) const {
+    return x >= clientW_ - kBarSize && y >= clientH_ - kBarSize && x < clientW_ && y < clientH_;
+}
+
+void MainWindow::OnLeftDown(int32_t x, int32_t y, int32_t modifiers) {
+    Window::OnLeftDown(x, y, modifiers);
+    dragging_ = true;
+    pointerX_ = x;
+    pointerY_ = y;
+    pointerSeen_ = true;
+    if (doc_ && activeTool_) activeTool_->press(*this, stageX(x), stageY(y), modifiers);
+}
+
+void MainWindow::OnMouseMove(int32_t x, int32_t y, int32_t modifiers) {
+    pointerX_ = x;
+    pointerY_ = y;
+    pointerSeen_ = true;
+    if (inCorner(x, y)) {
+        SetCursor(kCursorArrow);
+        return;
+    }
+    if (!doc_ || !activeTool_) return;
+    if (dragging_)
+        activeTool_->drag(*this, stageX(x), stageY(y), modifiers);
+    else
+        activeTool_->hover(*this, stageX(x), stageY(y));
+}
+
+void MainWindow::OnLeftUp(int32_t x, int32_t y, int32_t modifiers) {
+    Window::OnLeftUp(x, y, modifiers);
+    bool wasDragging = dragging_;
+    dragging_ = false;
+    // A release without its press (the press opened a dialog, say) is not a gesture.
+    if (wasDragging && doc_ && activeTool_) activeTool_->release(*this, stageX(x), stageY(y));
+}
+
+void MainWindow::endGesture() {
+    if (!dragging_) return;
+    dragging_ = false;
+    if (doc_ && activeTool_) activeTool_->release(*this, stageX(pointerX_), stageY(pointerY_));
+}
+
+void MainWindow::hoverAgain() {
+    if (pointerSeen_ && !dragging_ && doc_ && activeTool_)
+        activeTool_->hover(*this, stageX(pointerX_), stageY(pointerY_));
+}
+
+void MainWindow::OnKey(int32_t code) {
+    switch (code) {
+    case 8:
+    case 4: Command(kCmdDelete); return;
+    case 26: Command(kCmdUndo); return;
+    case 18: Command(kCmdRedo); return;
+    case 24: Command(kCmdCut); return;
+    case 3: Command(kCmdCopy); return;
+    case 22: Command(kCmdPaste); return;
+    case 2: moveSelection(-1, 0); return;
+    case 6: moveSelection(1, 0); return;
+    case 16: moveSelection(0, -1); return;
+    case 14: moveSelection(0, 1); return;
+    default: return;  // a stray "q" must not end the program
+    }
+}
+
+void MainWindow::moveSelection(int32_t dx, int32_t dy) {
+    if (!doc_ || !doc_->editMode || doc_->selectedCount() == 0) return;
+    // Kept in the history, so the move counts as a change to save and can be undone.
+    doc_->snapshot();
+    for (size_t i = doc_->objects.size(); i-- > 0;) {
+        MediaObject& o = *doc_->objects[i];
+        if (o.selected) o.moveTo(o.left + dx, o.top + dy);
+    }
+    Redraw();
+}
+
+void MainWindow::OnSize(int32_t w, int32_t h) {
+    clientW_ = w;
+    clientH_ = h;
+    Layout();
+    ShowControls();
+    Redraw();
+}
+
+void MainWindow::OnClose() { Command(kCmdClose); }
+
+void MainWindow::OnControl(int32_t id) {
+    if (id == kHorizontalBarId)
+        scrollX_ = hbar_->position();
+    else if (id == kVerticalBarId)
+        scrollY_ = vbar_->position();
+    else
+        return;
+    Redraw();
+}
+
+void MainWindow::OnWheel(int32_t steps, int32_t x, int32_t y) {
+    // Over the stage the wheel scrolls up and down, or sideways when only
+    // that is possible.
+    if (!ControlAt(x, y)) {
+        if (vbar_->IsEnabled() && vbar_->OnWheel(steps)) return;
+        if (hbar_->IsEnabled() && hbar_->OnWheel(steps)) return;
+        return;
+    }
+    Window::OnWheel(steps, x, y);
+}
+
+void MainWindow::OnDropFile(const std::string& path, int32_t x, int32_t y) {
+    if (isDirectory(path)) return;
+    Open(path, x, y);
+}
+
+int32_t MainWindow::makeCursor(const Image& picture, int32_t hotX, int32_t hotY) {
+    return CursorFromImage(picture, hotX, hotY);
+}
+
+void MainWindow::showCursor(const std::string& picture) {
+    for (const auto& [name, id] : services_->pictureCursors) {
+        if (name == picture) {
+            SetCursor(id);
+            return;
+        }
+    }
+    const Image* image = resources().Image(picture);
+    if (!image) return;
+    int32_t id = CursorFromImage(*image, 0, 0);
+    services_->pictureCursors.emplace_back(picture, id);
+    SetCursor(id);
+}
+
+int32_t MainWindow::ImportMedia(OpenKind, const std::string& path, int32_t, int32_t) {
+    ShowMessage("%s", withPath(str("e_cant_open"), path).c_str());
+    return 0;
+}
+
+int32_t MainWindow::Open(const std::string& given, int32_t dropX, int32_t dropY) {
+    // Kept in the title and the recent list, which must not depend on the
+    // folder the program was started from.
+    std::string path = given;
+    std::error_code ec;
+    if (!given.empty()) {
+        std::filesystem::path full = std::filesystem::absolute(given, ec);
+        if (!ec) path = full.lexically_normal().string();
+    }
+    if (path.empty() || !fileExists(path) || isDirectory(path)) {
+        ShowMessage("%s", withPath(str("e_cant_open"), path).c_str());
+        return 0;
+    }
+    // Media named by the file are looked for beside it first.
+    locateMediaFile(path);
+    OpenKind kind = classifyOpenPath(path);
+    switch (kind) {
+    case OpenKind::Video:
+    case OpenKind::Image: return ImportMedia(kind, path, dropX, dropY);
+    case OpenKind::Sound: return ImportMedia(kind, path, -1, -1);
+    case OpenKind::Content:
+    case OpenKind::Qmb:
+        // Their readers come with publishing; the open document stays.
+        ShowMessage("%s", withPath(str("e_cant_open"), path).c_str());
+        return 0;
+    case OpenKind::Project: break;
+    }
+    if (!CloseDocument()) return 0;
+    NewDocument();
+    std::string why;
+    std::unique_ptr<Document> loaded = loadProjectFile(path, &why);
+    if (!loaded) {
+        // The empty document stays; say why instead of doing nothing.
+        ShowMessage("%s (%s)", withPath(str("e_cant_open"), path).c_str(), why.c_str());
+        return 0;
+    }
+    AttachDocument(std::move(loaded));
+    setEditMode(*this, true);
+    Redraw();
+    UpdateTitle();
+    recentFiles().Add(path);
+    return 1;
+}
+
+int32_t MainWindow::Save() {
+    if (!doc_) return 0;
+    if (fileNamePart(doc_->fileName).rfind(documentString("newdoc"), 0) == 0) {
+        return SaveAs();
+    }
+    if (!saveProjectFile(*doc_, doc_->fileName)) return 0;
+    doc_->clearHistory();
+    recentFiles().Add(doc_->fileName);
+    return 1;
+}
+
+int32_t MainWindow::SaveAs() {
+    if (!doc_) return 0;
+    std::optional<std::string> chosen =
+        prompts().saveFile(filterList({"TAVLIN Project file (*.tvl)", "*.tvl"}), doc_->fileName);
+    if (!chosen || chosen->empty()) return -1;
+    std::string path = withProjectExtension(*chosen);
+    if (fileExists(path) && AskChoice(str("overwrite_file?"), {str("b_overwrite"), str("b_cancel")}) != 0)
+        return -1;
+    if (!saveProjectFile(*doc_, path)) return 0;
+    doc_->setFileName(path);
+    UpdateTitle();
+    doc_->clearHistory();
+    recentFiles().Add(path);
+    return 1;
+}
+
+int32_t MainWindow::CloseDocument() {
+    if (!doc_) return 1;
+    if (doc_->canUndo()) {
+        int answer = AskChoice(str("save_doc?"), {str("b_save"), str("b_dont_save"), str("b_cancel")});
+        if (answer == 0) {
+            int32_t saved = Save();
+            if (saved != 1) {
+                // Keep the document, and say why nothing happened.
+                if (saved == 0) showString("e_save_file");
+                return 0;
+            }
+        } else if (answer != 1) {
+            return 0;
+        }
+    }
+    detachDocument();
+    return 1;
+}
+
+void MainWindow::Idle() {
+    if (doc_ && !doc_->editMode) doc_->timerStep();
+    if (toolbox_ && toolbox_->exists()) toolbox_->Idle();
+}
+
+ToolboxWindow* MainWindow::ShowToolbox() {
+    if (!exists()) return nullptr;
+    bool fresh = !toolbox_ || !toolbox_->exists();
+    if (fresh) {
+        toolbox_ = ToolboxWindow::Create(this, *this, 0, 0);
+        if (!toolbox_) return nullptr;
+    }
+    auto place = [this] {
+        int32_t mx = 0, my = 0, tw = 0;
+        GetRect(&mx, &my, nullptr, nullptr);
+        toolbox_->GetRect(nullptr, nullptr, &tw, nullptr);
+        toolbox_->Move(mx - tw, my);
+    };
+    if (fresh) place();
+    toolbox_->Show(true);
+    // The frame's real width is known once the window is up.
+    if (fresh) place();
+    toolbox_->Redraw();
+    return toolbox_.get();
+}
+
+void MainWindow::refreshToolbox() {
+    if (toolbox_ && toolbox_->exists()) toolbox_->Redraw();
+}
+
+void MainWindow::openFromDialog() {
+    std::string filter = filterList({"TAVLIN files (*.tvl, tavlin.txt)", "*.tvl;tavlin.txt",
+                                     "TAVLIN Content (tavlin.txt)", "tavlin.txt", "QMB files", "*.qmb"});
+    filter = joinFilters(joinFilters(filter, videoFilter()), imageFilter());
+    std::optional<std::string> path = prompts().openFile(filter, doc_ ? doc_->fileName : std::string());
+    if (path && !path->empty()) Open(*path, -1, -1);
+}
+
+void MainWindow::showDimensionDialog() {
+    if (!doc_) return;
+    DimensionDialog dialog(this, *doc_, settings());
+    if (dialog.DoModal() == 1) {
+        Layout();
+        ShowControls();
+        Redraw();
+    }
+    dialog.Destroy();
+}
+
+void MainWindow::showAbout() {
+    AboutDialog dialog(this);
+    dialog.DoModal();
+    dialog.Destroy();
+}
+
+void MainWindow::openHelp() {
+    std::string page = joinPath(joinPath(executableDir(), "doc"), "index.html");
+    if (!fileExists(page)) {
+        ShowMessage("%s", withPath(str("e_cant_open"), page).c_str());
+        return;
+    }
+    OpenWithShell("file://" + page);
+}
+
+void MainWindow::Command(int32_t id) {
+    // A command typed while the button is still down (an undo, say) may
+    // replace the objects the tool holds; the tool would otherwise go on with
+    // whatever object happens to come back at the same address.
+    endGesture();
+    switch (id) {
+    case kCmdNew:
+        if (CloseDocument()) NewDocument();
+        hoverAgain();
+        return;
+    case kCmdOpen: openFromDialog(); return;
+    case kCmdSave:
+        if (Save() == 0) showString("e_save_file");
+        return;
+    case kCmdSaveAs:
+        if (SaveAs() == 0) showString("e_save_file");
+        return;
+    case kCmdOpenWebFolder: {
+        std::string folder = settings().Get("last_web_dir");
+        if (folder.empty()) return;
+        if (!isDirectory(folder) || !OpenWithShell(folder))
+            ShowMessage("%s", withPath(str("e_cant_open"), folder).c_str());
+        return;
+    }
+    case kCmdRecent: showRecentFilesDialog(*this, recentFiles()); return;
+    case kCmdClose:
+        if (CloseDocument()) Destroy();
+        return;
+    case kCmdHelp: openHelp(); return;
+    case kCmdAbout: showAbout(); return;
+    case kCmdZoomIn: SetZoom(zoom_ * 2); return;
+    case kCmdZoomOut: SetZoom(zoom_ * 0.5); return;
+    case kCmdToolbox: ShowToolbox(); return;
+    default: break;
+    }
+    if (!doc_) return;
+    // With nothing selected these would still count as a change (or empty
+    // the system clipboard).
+    if ((id == kCmdCut || id == kCmdCopy || id == kCmdDelete) && doc_->selectedCount() == 0) return;
+    switch (id) {
+    case kCmdAddPath: addDefaultPath(*this); return;
+    case kCmdUndo: doc_->undo(); break;
+    case kCmdRedo: doc_->redo(); break;
+    case kCmdCut: doc_->cutSelected(); break;
+    case kCmdCopy: doc_->copySelected(); return;
+    case kCmdPaste: doc_->paste(); break;
+    case kCmdDelete: doc_->removeSelected(); break;
+    case kCmdDimension: showDimensionDialog(); return;
+    default:
+        if (id >= kCmdFrameDiff && id <= kCmdFrameUnfix)
+            setCurrentFrameCode(*this, kFrameCodeCommandCodes[id - kCmdFrameDiff]);
+        return;
+    }
+    // An undo may bring back another stage size.
+    Layout();
+    Redraw();
+    hoverAgain();
+}
+
+}  // namespace tavlin
