@@ -10,9 +10,9 @@ namespace {
 Prompts* g_prompts = nullptr;
 }
 
-void StderrPrompts::showMessage(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+void Prompts::showMessage(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
 
-int StderrPrompts::askChoice(const std::string& text, const std::vector<std::string>&) {
+int Prompts::askChoice(const std::string& text, const std::vector<std::string>&) {
     std::fprintf(stderr, "%s\n", text.c_str());
     return -1;
 }

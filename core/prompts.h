@@ -10,30 +10,36 @@
 
 namespace tavlin {
 
+// Every answer has a default, so a test fake overrides only what it checks:
+// messages go to standard error, questions answer -1 (closed) and dialogs
+// answer nothing (cancelled).
 class Prompts {
 public:
     virtual ~Prompts() = default;
-    virtual void showMessage(const std::string& text) = 0;
+    virtual void showMessage(const std::string& text);
     // Index of the pressed button, or -1 when the question was closed.
-    virtual int askChoice(const std::string& text, const std::vector<std::string>& labels) = 0;
+    virtual int askChoice(const std::string& text, const std::vector<std::string>& labels);
     // `filter` is a zero-separated label/pattern list (see videoFilter()).
-    virtual std::optional<std::string> openFile(const std::string& filter, const std::string& initial) = 0;
-    virtual std::optional<std::string> saveFile(const std::string& filter, const std::string& initial) = 0;
-    virtual std::optional<std::string> chooseFolder(const std::string& initial) = 0;
-    virtual std::optional<uint32_t> chooseColour(uint32_t colour) = 0;
+    virtual std::optional<std::string> openFile(const std::string& filter, const std::string& initial) {
+        (void)filter, (void)initial;
+        return std::nullopt;
+    }
+    virtual std::optional<std::string> saveFile(const std::string& filter, const std::string& initial) {
+        (void)filter, (void)initial;
+        return std::nullopt;
+    }
+    virtual std::optional<std::string> chooseFolder(const std::string& initial) {
+        (void)initial;
+        return std::nullopt;
+    }
+    virtual std::optional<uint32_t> chooseColour(uint32_t colour) {
+        (void)colour;
+        return std::nullopt;
+    }
 };
 
-// Prints messages to standard error and answers every question with -1 and
-// every dialog with nothing.
-class StderrPrompts : public Prompts {
-public:
-    void showMessage(const std::string& text) override;
-    int askChoice(const std::string& text, const std::vector<std::string>& labels) override;
-    std::optional<std::string> openFile(const std::string&, const std::string&) override { return std::nullopt; }
-    std::optional<std::string> saveFile(const std::string&, const std::string&) override { return std::nullopt; }
-    std::optional<std::string> chooseFolder(const std::string&) override { return std::nullopt; }
-    std::optional<uint32_t> chooseColour(uint32_t) override { return std::nullopt; }
-};
+// The prompts of a program without windows: the defaults.
+class StderrPrompts : public Prompts {};
 
 // Installs the prompts used from now on (not owned; null restores the default).
 void installPrompts(Prompts* prompts);

@@ -1,6 +1,7 @@
 #include "ui/progress_window.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <memory>
 
@@ -85,6 +86,29 @@ void ProgressWindow::draw(int32_t done, int32_t total) {
     c->DrawText(kBarX + (kBarWidth - size.x) / 2, kBarY + (kBarHeight - size.y) / 2, size.x + 1, size.y, text,
                 0x000000);
     c->SelectFont(DefaultFont());
+}
+
+void WindowProgress::begin(const std::string& title) {
+    ProgressWindow::open(parent_, title);
+    open_ = true;
+    stopped_ = false;
+}
+
+bool WindowProgress::update(int64_t done, int64_t total) {
+    if (!open_ || stopped_) return !stopped_;
+    // The window counts in 32 bits; scale large totals down together.
+    while (total > INT32_MAX) {
+        total /= 2;
+        done /= 2;
+    }
+    if (!ProgressWindow::update(int32_t(done), int32_t(total))) stopped_ = true;
+    return !stopped_;
+}
+
+void WindowProgress::end() {
+    if (!open_) return;
+    ProgressWindow::close();
+    open_ = false;
 }
 
 }  // namespace tavlin

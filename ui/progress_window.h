@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "media/progress.h"
 #include "ui/window.h"
 
 namespace tavlin {
@@ -42,6 +43,23 @@ private:
     ProgressWindow(Window* parent, const std::string& title);
     std::string title_;
     Button* stop_ = nullptr;
+};
+
+// Long work below the UI reports through this: it opens the progress window
+// on begin, feeds it on update and closes it on end.
+class WindowProgress : public Progress {
+public:
+    explicit WindowProgress(Window* parent) : parent_(parent) {}
+    ~WindowProgress() override { end(); }
+    void begin(const std::string& title) override;
+    bool update(int64_t done, int64_t total) override;
+    bool stopped() const override { return stopped_; }
+    void end() override;
+
+private:
+    Window* parent_;
+    bool open_ = false;
+    bool stopped_ = false;
 };
 
 }  // namespace tavlin

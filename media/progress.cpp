@@ -1,0 +1,10 @@
+#include "media/progress.h"
+
+namespace tavlin {
+
+Progress& silentProgress() {
+    static Progress silent;
+    return silent;
+}
+
+}  // namespace tavlin
