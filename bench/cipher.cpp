@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 
 #include "cipher/content_key.h"
@@ -69,14 +70,20 @@ BENCHMARK(BM_LibcryptoDesCbcDecrypt)->Unit(benchmark::kMillisecond);
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
+        // With repetitions the mean of them wins over any single run.
         for (const auto& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                seconds[run.benchmark_name()] = run.real_accumulated_time / double(run.iterations);
+            const std::string name = run.run_name.str();
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean") {
+                seconds[name] = run.GetAdjustedRealTime();
+                fromMean.insert(name);
+            } else if (run.run_type == Run::RT_Iteration && !run.error_occurred && !fromMean.count(name)) {
+                seconds[name] = run.GetAdjustedRealTime();
             }
         }
         ConsoleReporter::ReportRuns(runs);
     }
-    std::map<std::string, double> seconds;
+    std::map<std::string, double> seconds;  // per iteration, in the runs' unit
+    std::set<std::string> fromMean;
 };
 
 void printRatio(const RatioReporter& r, const std::string& ours, const std::string& theirs) {
