@@ -14,9 +14,8 @@ bool NcrfEscape::isWrapped(std::span<const uint8_t> data) {
 }
 
 std::vector<uint8_t> NcrfEscape::wrap(std::span<const uint8_t> data) {
-    std::vector<uint8_t> out;
+    std::vector<uint8_t> out(kPrefix, kPrefix + 4);
     out.reserve(data.size() + data.size() / 64 + 4);
-    out.insert(out.end(), kPrefix, kPrefix + 4);
     for (uint8_t b : data) {
         switch (b) {
             case kEscape: out.push_back(kEscape), out.push_back(1); break;
