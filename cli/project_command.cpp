@@ -11,6 +11,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "render/stage_renderer.h"
 #include "document/document.h"
 #include "document/drag_path.h"
 #include "document/event.h"
@@ -333,8 +334,9 @@ int render(const Args& args) {
     doc->editMode = edit ? 1 : 0;
     doc->currentFrame = frame;
     doc->mouseDown = 0;
-    doc->render();
-    if (!PngFormat().write(words[2], doc->stage->image())) return fail(words[2], "cannot write the picture");
+    Canvas stage(doc->stageWidth, doc->stageHeight);
+    renderStage(*doc, stage);
+    if (!PngFormat().write(words[2], stage.image())) return fail(words[2], "cannot write the picture");
     return 0;
 }
 

@@ -7,7 +7,6 @@
 #include "document/project_text.h"
 #include "core/prompts.h"
 #include "core/settings.h"
-#include "canvas/canvas.h"
 
 namespace tavlin {
 
@@ -27,7 +26,6 @@ Document::Document(int32_t width, int32_t height) : clock_(systemClock), random_
     stageWidth = width;
     stageHeight = height;
     length = settingIn("def_length", "100", 1, kMaxLength, 100);
-    stage = std::make_unique<Canvas>(stageWidth, stageHeight);
     fileName = documentString("newdoc");
     jpegQuality = settingIn("jpeg_quality", "75", std::numeric_limits<int32_t>::min(),
                             std::numeric_limits<int32_t>::max(), 75);
@@ -63,7 +61,6 @@ bool Document::setStageSize(int32_t width, int32_t height) {
     if (width < 1 || height < 1 || width > kMaxStageSide || height > kMaxStageSide) return false;
     stageWidth = width;
     stageHeight = height;
-    stage = std::make_unique<Canvas>(width, height);
     return true;
 }
 
@@ -347,15 +344,6 @@ void Document::setEditMode(bool edit) {
     playDirection = 1;
     timerStep();
     enterFrame();
-}
-
-void Document::render() {
-    int32_t animated = 0;
-    for (const auto& o : objects)
-        if (o->isAnimatedAt(currentFrame)) animated = 1;
-    redrawNeeded = animated;
-    stage->FillRect(0, 0, stage->width(), stage->height(), 0xFFFFFF);
-    for (size_t i = objects.size(); i-- > 0;) objects[i]->draw(*stage, currentFrame);
 }
 
 void Document::redraw() {

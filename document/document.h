@@ -18,7 +18,6 @@
 
 namespace tavlin {
 
-class Canvas;
 class DragPath;  // document/drag_path.h; pickPath and dragTo live there too
 class ProjectReader;  // document/project_text.h
 class ProjectWriter;
@@ -96,8 +95,6 @@ public:
     uint8_t frameCode(int32_t frame) const;
 
     void setEditMode(bool edit);
-    // Draws the current frame into the stage picture.
-    void render();
     void purgeResources();
     void setFileName(const std::string& name);
 
@@ -150,7 +147,6 @@ public:
     std::vector<std::unique_ptr<Event>> events;
     DragPath* activeDragPath = nullptr;
     int32_t mouseDown = 0;
-    std::unique_ptr<Canvas> stage;
     std::array<Event*, kEventKinds> runningEvent{};
     std::array<int32_t, kEventKinds> kindSwitch{1, 1, 1, 1, 1};
     int32_t playSpeed = 100;

@@ -9,14 +9,12 @@
 #include "document/media_resource.h"
 #include "document/project_text.h"
 #include "core/settings.h"
-#include "canvas/canvas.h"
 
 namespace tavlin {
 
 namespace {
 
 constexpr int32_t kFar = 10000000;
-constexpr uint32_t kGrabZoneColour = 0xC0C0C0;
 
 int32_t saturate(int64_t v) {
     return static_cast<int32_t>(
@@ -43,9 +41,6 @@ int32_t settingHex(const std::string& key, const std::string& def) {
 }
 
 int32_t settingInt(const std::string& key, const std::string& def) { return saturate(settings().GetInt(key, def)); }
-
-// Far-off corners only need to land far off the stage.
-int32_t polygonCoord(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, -(1 << 24), 1 << 24)); }
 
 ImageResource* asImage(MediaResource* r) {
     return r && r->kind() == MediaKind::Image ? static_cast<ImageResource*>(r) : nullptr;
@@ -198,181 +193,6 @@ int32_t DragPath::currentState() const {
     int32_t state = document->mouseDown ? kStatePressed : document->activeDragPath == this ? kStateHighlighted : kStateNormal;
     if (newlyShown) state = kStateHighlighted;
     return state;
-}
-
-void DragPath::draw(Canvas& picture, int32_t frame) {
-    Document& doc = *document;
-    if (!enabled || !visibleAt(frame)) {
-        newlyShown = 1;
-        return;
-    }
-    if (doc.editMode && grabLimit >= 1 && selected) {
-        if (grabFromThumb) {
-            updateThumb();
-            canvasDisc(picture, thumbX, thumbY, grabLimit, kGrabZoneColour);
-        } else {
-            shape().drawLine(picture, path, grabLimit, kGrabZoneColour);
-        }
-    }
-    int32_t state = currentState();
-    if (doc.activeDragPath == this) newlyShown = 0;
-
-    if (const Image* img = imageOf(statePictures[size_t(state)])) {
-        drawScaled(picture, *img);
-    } else if (stateWidths[size_t(state)] >= 1) {
-        int32_t w = stateWidths[size_t(state)];
-        uint32_t colour = uint32_t(stateColours[size_t(state)]) & 0xFFFFFF;
-        bool still = !doc.editMode && !doc.mouseDown && !doc.redrawNeeded && !doc.runningEvent[kPlayEvent] &&
-                     !(doc.timeline && doc.timeline->draggingFrame());
-        if (still)
-            drawSmoothed(picture, w, colour);
-        else
-            shape().drawLine(picture, path, w, colour);
-        drawArrows(picture, w, colour);
-    }
-    drawThumb(picture);
-}
-
-void DragPath::drawSmoothed(Canvas& picture, int32_t w, uint32_t colour) const {
-    if (count() < 2) return;
-    Image& img = picture.image();
-    const int64_t W = img.width, H = img.height;
-    if (W < 2 || H < 2) return;
-    const int64_t MW = 2 * W, MH = 2 * H;
-    std::vector<uint8_t> mask(size_t(MW * MH), 0);
-    shape().drawMask(mask.data(), int32_t(MW), int32_t(MH), path, w);
-
-    // Only pixels near the points' bounding box can be touched: a Bezier curve
-    // stays inside its control points' hull, and a stamp reaches w pixels.
-    int64_t bx0 = std::numeric_limits<int32_t>::max(), by0 = bx0, bx1 = std::numeric_limits<int32_t>::min(), by1 = bx1;
-    for (const PathPoint& p : path.points()) {
-        bx0 = std::min<int64_t>(bx0, p.x);
-        by0 = std::min<int64_t>(by0, p.y);
-        bx1 = std::max<int64_t>(bx1, p.x);
-        by1 = std::max<int64_t>(by1, p.y);
-    }
-    int64_t reach = int64_t(w) + 2;
-    int64_t x0 = std::max<int64_t>(bx0 - reach, 0), x1 = std::min<int64_t>(bx1 + reach, W - 2);
-    int64_t y0 = std::max<int64_t>(by0 - reach, 0), y1 = std::min<int64_t>(by1 + reach, H - 2);
-
-    const uint32_t cr = colour >> 16 & 0xFF, cg = colour >> 8 & 0xFF, cb = colour & 0xFF;
-    const uint32_t solid = 0xFF000000u | colour;
-    for (int64_t y = y0; y <= y1; ++y) {
-        const uint8_t* m0 = mask.data() + size_t(2 * y * MW);
-        const uint8_t* m1 = m0 + MW;
-        const uint8_t* m2 = m1 + MW;
-        uint32_t* row = img.row(int32_t(y));
-        for (int64_t x = x0; x <= x1; ++x) {
-            int64_t mx = 2 * x;
-            uint32_t s = uint32_t(m0[mx]) + m0[mx + 1] + m0[mx + 2] + m1[mx] + m1[mx + 1] + m1[mx + 2] + m2[mx] +
-                         m2[mx + 1] + m2[mx + 2];
-            if (s == 0) continue;
-            if (s >= 9) {
-                row[x] = solid;
-                continue;
-            }
-            uint32_t p = row[x];
-            uint32_t r = ((p >> 16 & 0xFF) * (9 - s) + cr * s) / 9;
-            uint32_t g = ((p >> 8 & 0xFF) * (9 - s) + cg * s) / 9;
-            uint32_t b = ((p & 0xFF) * (9 - s) + cb * s) / 9;
-            row[x] = 0xFF000000u | r << 16 | g << 8 | b;
-        }
-    }
-}
-
-void DragPath::drawArrows(Canvas& picture, int32_t w, uint32_t colour) const {
-    int32_t n = count();
-    if (n < 2 || w < 1) return;
-    double f0 = spanFirst(), f1 = spanLast(), F = document->currentFrame;
-    bool start, end;
-    if (arrowMode & kArrowAuto) {
-        start = F > (f1 + 2 * f0) / 3;
-        end = F < (f0 + 2 * f1) / 3;
-    } else {
-        start = (arrowMode & kArrowStart) != 0;
-        end = (arrowMode & kArrowEnd) != 0;
-    }
-    auto head = [&](const PathPoint& a, const PathPoint& b) {
-        double ex = double(b.x) - a.x, ey = double(b.y) - a.y;
-        double k = (2.0 * w + 3) / (std::sqrt(ex * ex + ey * ey) + 0.1);
-        int64_t p = truncToInt(ey * k), q = truncToInt(ex * k);
-        picture.Polygon({{polygonCoord(a.x - p), polygonCoord(a.y + q)},
-                         {polygonCoord(a.x + p), polygonCoord(a.y - q)},
-                         {polygonCoord(a.x - q), polygonCoord(a.y - p)}},
-                        colour);
-    };
-    if (start) head(*path.point(0), *path.point(1));
-    if (end) head(*path.point(n - 1), *path.point(n - 2));
-}
-
-std::unique_ptr<Image> mirroredThumb(const Image& picture) {
-    auto out = std::make_unique<Image>(picture);
-    for (int32_t y = 0; y < out->height; ++y) std::reverse(out->row(y), out->row(y) + out->width);
-    return out;
-}
-
-std::unique_ptr<Image> rotatedThumb(const Image& picture, int32_t dx, int32_t dy) {
-    double len = std::sqrt(double(dx) * dx + double(dy) * dy);
-    if (len == 0 || picture.empty()) return nullptr;
-    int64_t w = picture.width, h = picture.height;
-    int64_t s = 2 * std::max(w, h);
-    auto out = Image::create(s, s);
-    if (!out) return nullptr;
-    std::fill(out->pixels.begin(), out->pixels.end(), 0u);
-    out->transparent = true;
-    for (int64_t r = 0; r < s; ++r) {
-        double v = double(r - s / 2);
-        uint32_t* row = out->row(int32_t(r));
-        for (int64_t c = 0; c < s; ++c) {
-            double u = double(c - s / 2);
-            int64_t sc = int64_t(std::trunc((u * dx + v * dy) / len)) + w / 2;
-            int64_t sr = int64_t(std::trunc((v * dx - u * dy) / len)) + h / 2;
-            if (sc >= 0 && sc < w && sr >= 0 && sr < h) row[c] = picture.at(int32_t(sc), int32_t(sr));
-        }
-    }
-    return out;
-}
-
-void DragPath::drawThumb(Canvas& picture) {
-    if (thumbs.empty()) return;
-    if (!keepThumb) {
-        int32_t f = document->currentFrame;
-        if (count() == 0 || f < spanFirst() || f > spanLast()) return;
-    }
-    updateThumb();
-    if (currentThumb < 0 || currentThumb >= static_cast<int32_t>(thumbs.size())) currentThumb = 0;
-    const Image* img = imageOf(thumbs[size_t(currentThumb)]);
-    if (!img) return;
-    std::unique_ptr<Image> turned;
-    if (thumbDirection == kThumbFlip && facing == 1)
-        turned = mirroredThumb(*img);
-    else if (thumbDirection == kThumbRotate)
-        turned = rotatedThumb(*img, thumbDx, thumbDy);
-    const Image& shown = turned ? *turned : *img;
-    picture.DrawImage(saturate(int64_t(thumbX) - shown.width / 2), saturate(int64_t(thumbY) - shown.height / 2),
-                      shown.width, shown.height, shown);
-}
-
-void DragPath::drawTimelineBar(const TimelineArea& tl, int32_t y) const {
-    uint32_t colour = locked ? 0xC0FFC0 : 0x00FF00;
-    for (const FrameRange& r : ranges) drawRangeBar(tl, y, r, colour);
-    if (!tl.canvas) return;
-    Canvas& c = *tl.canvas;
-    const int32_t right = tl.width - 20;
-    const auto& pts = path.points();
-    for (size_t i = 1; i < pts.size(); ++i) {
-        int32_t x0 = timelineX(tl, pts[i - 1].frame), x1 = timelineX(tl, pts[i].frame);
-        if (x1 < kTimelineLeft) continue;
-        if (x0 >= right) break;
-        x0 = std::max(x0, kTimelineLeft);
-        x1 = std::min(x1, right);
-        c.Line(x0, y + 3, x1, y + 3, pts[i].handOver() ? 0x000000 : 0xFF0000);
-    }
-    int32_t markWidth = std::min<int32_t>(truncToInt(tl.zoom), 7);
-    for (const PathPoint& p : pts) {
-        int32_t x = timelineX(tl, p.frame);
-        if (x >= kTimelineLeft && x < right) c.FillRect(x, y, markWidth, 7, 0x0000FF);
-    }
 }
 
 // --- project records ----------------------------------------------------------

@@ -43,8 +43,7 @@ public:
     int32_t hitTest(int32_t x, int32_t y, int32_t tolerance, int32_t* index) const override;
     // The first state picture present (state 0, else 1, else 2).
     Size mediaSize() const override;
-    void draw(Canvas& picture, int32_t frame) override;
-    void drawTimelineBar(const TimelineArea& timeline, int32_t y) const override;
+    void accept(ObjectVisitor& visitor) override { visitor.visit(*this); }
     int32_t kind() const override { return kDragPath; }
     std::string icon() const override { return "bdm.png"; }
     // Starts with grab-from-thumb off (older files lack the record) and puts
@@ -102,11 +101,6 @@ public:
 protected:
     // ".ODMI0".. ".ODMTD"; the ".P" records end the block.
     int32_t readOwn(ProjectReader& in) override;
-
-private:
-    void drawSmoothed(Canvas& picture, int32_t width, uint32_t colour) const;
-    void drawArrows(Canvas& picture, int32_t width, uint32_t colour) const;
-    void drawThumb(Canvas& picture);
 };
 
 // The enabled drag path visible at the current frame that is nearest to
@@ -115,12 +109,5 @@ DragPath* pickPath(Document& document, int32_t x, int32_t y);
 // The play tool's drag: maps the pointer on the active path (handing over to
 // another path where allowed) and seeks the coded frame at or before it.
 void dragTo(Document& document, int32_t x, int32_t y);
-
-// A left-right mirrored copy.
-std::unique_ptr<Image> mirroredThumb(const Image& picture);
-// The picture turned so that its right-hand side points along (dx, dy), on
-// a transparent square twice its larger side; null for a zero direction or
-// when the square would be too large.
-std::unique_ptr<Image> rotatedThumb(const Image& picture, int32_t dx, int32_t dy);
 
 }  // namespace tavlin

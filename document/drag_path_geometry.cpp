@@ -5,7 +5,6 @@
 #include <cstring>
 #include <limits>
 
-#include "canvas/canvas.h"
 
 namespace tavlin {
 
@@ -31,105 +30,6 @@ constexpr double kMaxBezierWork = 5e7;
 double side(double px, double py, const PathPoint& a) { return (px - a.x) * a.cy - (py - a.y) * a.cx; }
 
 double cross(double ux, double uy, double vx, double vy) { return ux * vy - uy * vx; }
-
-// Visits the stamp positions of a line, skipping those that cannot touch the
-// area lo..hi (inclusive) so that far-away points cost nothing.
-template <class Stamp>
-void stampLine(double x0, double y0, double x1, double y1, double lox, double loy, double hix, double hiy,
-               Stamp stamp) {
-    double ddx = x1 - x0, ddy = y1 - y0;
-    double n = std::max(std::fabs(ddx), std::fabs(ddy));
-    if (n == 0) return;
-    double kmin = 0, kmax = n;
-    auto clip = [&](double start, double delta, double lo, double hi) {
-        if (delta == 0) {
-            if (start < lo - 1 || start > hi + 1) kmax = -1;
-            return;
-        }
-        double a = (lo - 1 - start) * n / delta, b = (hi + 1 - start) * n / delta;
-        if (a > b) std::swap(a, b);
-        kmin = std::max(kmin, a);
-        kmax = std::min(kmax, b);
-    };
-    clip(x0 + 0.5, ddx, lox, hix);
-    clip(y0 + 0.5, ddy, loy, hiy);
-    if (kmax < kmin) return;
-    int64_t k0 = static_cast<int64_t>(std::max(0.0, std::floor(kmin) - 1));
-    int64_t k1 = static_cast<int64_t>(std::min(n, std::ceil(kmax) + 1));
-    for (int64_t k = k0; k <= k1; ++k) {
-        double kd = static_cast<double>(k);
-        stamp(truncToInt(x0 + 0.5 + kd * ddx / n), truncToInt(y0 + 0.5 + kd * ddy / n));
-    }
-}
-
-void maskStamp(uint8_t* mask, int32_t mw, int32_t mh, int32_t x, int32_t y, int32_t w) {
-    if (w <= 1) {
-        if (x >= 0 && y >= 0 && x < mw && y < mh) mask[size_t(y) * size_t(mw) + size_t(x)] = 1;
-        return;
-    }
-    if (w == 2) {
-        for (int32_t j = 0; j < 2; ++j)
-            for (int32_t i = 0; i < 2; ++i) {
-                int64_t px = int64_t(x) + i, py = int64_t(y) + j;
-                if (px >= 0 && py >= 0 && px < mw && py < mh) mask[size_t(py) * size_t(mw) + size_t(px)] = 1;
-            }
-        return;
-    }
-    int64_t r = w - 1;
-    int64_t limit = r * r + 1;
-    int64_t j0 = std::max<int64_t>(-r, -int64_t(y)), j1 = std::min<int64_t>(r, int64_t(mh) - 1 - y);
-    for (int64_t j = j0; j <= j1; ++j) {
-        int64_t rest = limit - j * j;
-        int64_t half = static_cast<int64_t>(std::sqrt(static_cast<double>(rest)));
-        while (half * half > rest) --half;
-        while ((half + 1) * (half + 1) <= rest) ++half;
-        half = std::min(half, r);
-        int64_t i0 = std::max<int64_t>(int64_t(x) - half, 0), i1 = std::min<int64_t>(int64_t(x) + half, mw - 1);
-        if (i0 > i1) continue;
-        std::memset(mask + size_t(y + j) * size_t(mw) + size_t(i0), 1, size_t(i1 - i0 + 1));
-    }
-}
-
-// A filled circle of diameter 2w whose bounding box starts at (x - w, y - w).
-void discStamp(Image& img, int32_t x, int32_t y, int32_t w, uint32_t colour) {
-    uint32_t px = 0xFF000000u | (colour & 0xFFFFFF);
-    double cx = x, cy = y, r2 = double(w) * double(w);
-    int64_t y0 = std::max<int64_t>(int64_t(y) - w, 0), y1 = std::min<int64_t>(int64_t(y) + w - 1, img.height - 1);
-    for (int64_t row = y0; row <= y1; ++row) {
-        double dy = double(row) + 0.5 - cy;
-        double rest = r2 - dy * dy;
-        if (rest < 0) continue;
-        double half = std::sqrt(rest);
-        int64_t c0 = static_cast<int64_t>(std::ceil(cx - 0.5 - half));
-        int64_t c1 = static_cast<int64_t>(std::floor(cx - 0.5 + half));
-        c0 = std::max<int64_t>(c0, 0);
-        c1 = std::min<int64_t>(c1, img.width - 1);
-        if (c0 > c1) continue;
-        uint32_t* line = img.row(static_cast<int32_t>(row));
-        std::fill(line + c0, line + c1 + 1, px);
-    }
-}
-
-// Clips a segment to a box (Liang-Barsky); false when nothing is left.
-bool clipSegment(double& x0, double& y0, double& x1, double& y1, double lo, double hix, double hiy) {
-    double t0 = 0, t1 = 1, dx = x1 - x0, dy = y1 - y0;
-    auto edge = [&](double p, double q) {
-        if (p == 0) return q >= 0;
-        double r = q / p;
-        if (p < 0) {
-            if (r > t1) return false;
-            t0 = std::max(t0, r);
-        } else {
-            if (r < t0) return false;
-            t1 = std::min(t1, r);
-        }
-        return true;
-    };
-    if (!edge(-dx, x0 - lo) || !edge(dx, hix - x0) || !edge(-dy, y0 - lo) || !edge(dy, hiy - y0)) return false;
-    double nx0 = x0 + t0 * dx, ny0 = y0 + t0 * dy, nx1 = x0 + t1 * dx, ny1 = y0 + t1 * dy;
-    x0 = nx0, y0 = ny0, x1 = nx1, y1 = ny1;
-    return true;
-}
 
 double hypotOf(double dx, double dy) { return std::sqrt(dx * dx + dy * dy); }
 
@@ -164,43 +64,6 @@ double projectionParameter(double px, double py, const PathPoint& a, const PathP
 
 bool sameSide(double px, double py, double qx, double qy, const PathPoint& a) {
     return side(px, py, a) * side(qx, qy, a) >= 0;
-}
-
-void maskThickLine(uint8_t* mask, int32_t mw, int32_t mh, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                   int32_t width) {
-    if (!mask || mw <= 0 || mh <= 0) return;
-    int32_t w = std::min(width, kMaxStampWidth);
-    double reach = std::max(w, 2);
-    stampLine(x0, y0, x1, y1, -reach, -reach, mw + reach, mh + reach,
-              [&](int32_t x, int32_t y) { maskStamp(mask, mw, mh, x, y, w); });
-}
-
-void canvasThickLine(Canvas& canvas, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t width,
-                     uint32_t colour) {
-    if (width < 1 || (x0 == x1 && y0 == y1)) return;
-    Image& img = canvas.image();
-    if (width == 1) {
-        // The one-pixel line goes through the platform painter; keep its
-        // coordinates in a range it handles exactly.
-        constexpr int32_t kSafe = 1 << 20;
-        auto safe = [&](int32_t v) { return v > -kSafe && v < kSafe; };
-        if (safe(x0) && safe(y0) && safe(x1) && safe(y1)) {
-            canvas.Line(x0, y0, x1, y1, colour);
-            return;
-        }
-        double fx0 = x0, fy0 = y0, fx1 = x1, fy1 = y1;
-        if (!clipSegment(fx0, fy0, fx1, fy1, -2, img.width + 2, img.height + 2)) return;
-        canvas.Line(roundHalfUp(fx0), roundHalfUp(fy0), roundHalfUp(fx1), roundHalfUp(fy1), colour);
-        return;
-    }
-    int32_t w = std::min(width, kMaxStampWidth);
-    stampLine(x0, y0, x1, y1, -w, -w, img.width + w, img.height + w,
-              [&](int32_t x, int32_t y) { discStamp(img, x, y, w, colour); });
-}
-
-void canvasDisc(Canvas& canvas, int32_t x, int32_t y, int32_t radius, uint32_t colour) {
-    if (radius < 1) return;
-    discStamp(canvas.image(), x, y, radius, colour);
 }
 
 // --- Path ------------------------------------------------------------------
@@ -516,19 +379,6 @@ int32_t PolylineShape::distanceTo(const Path& path, int32_t x, int32_t y) const 
     return truncToInt(best);
 }
 
-void PolylineShape::drawMask(uint8_t* mask, int32_t mw, int32_t mh, const Path& path, int32_t width) const {
-    const auto& p = path.points();
-    int32_t w2 = truncToInt(2.0 * width);
-    for (size_t i = 1; i < p.size(); ++i)
-        maskThickLine(mask, mw, mh, truncToInt(2.0 * p[i - 1].x), truncToInt(2.0 * p[i - 1].y),
-                      truncToInt(2.0 * p[i].x), truncToInt(2.0 * p[i].y), w2);
-}
-
-void PolylineShape::drawLine(Canvas& canvas, const Path& path, int32_t width, uint32_t colour) const {
-    const auto& p = path.points();
-    for (size_t i = 1; i < p.size(); ++i) canvasThickLine(canvas, p[i - 1].x, p[i - 1].y, p[i].x, p[i].y, width, colour);
-}
-
 const BezierShape& BezierShape::instance() {
     static const BezierShape shape;
     return shape;
@@ -615,40 +465,30 @@ int32_t BezierShape::distanceTo(const Path& path, int32_t x, int32_t y) const {
     return truncToInt(best);
 }
 
-namespace {
-
-int64_t bezierSamples(const Path& path) {
+int64_t BezierShape::sampleCount(const Path& path) {
     double n = path.count();
     double m = 10 * n;
     if (m * n > kMaxBezierWork) m = std::max(10.0, std::floor(kMaxBezierWork / n));
     return static_cast<int64_t>(m);
 }
 
-}  // namespace
-
-void BezierShape::drawMask(uint8_t* mask, int32_t mw, int32_t mh, const Path& path, int32_t width) const {
-    if (path.count() == 0) return;
-    int64_t m = bezierSamples(path);
-    int32_t w2 = truncToInt(2.0 * width);
-    int32_t px = truncToInt(2.0 * path.point(0)->x), py = truncToInt(2.0 * path.point(0)->y);
-    for (int64_t j = 1; j <= m; ++j) {
-        double bx, by;
-        evaluate(path, double(j) / double(m), &bx, &by);
-        int32_t cx = truncToInt(2 * bx + 0.5), cy = truncToInt(2 * by + 0.5);
-        maskThickLine(mask, mw, mh, px, py, cx, cy, w2);
-        px = cx, py = cy;
-    }
+void PolylineShape::strokes(const Path& path, int32_t scale, const StrokeSink& sink) const {
+    const auto& p = path.points();
+    double s = scale;
+    for (size_t i = 1; i < p.size(); ++i)
+        sink(truncToInt(s * p[i - 1].x), truncToInt(s * p[i - 1].y), truncToInt(s * p[i].x), truncToInt(s * p[i].y));
 }
 
-void BezierShape::drawLine(Canvas& canvas, const Path& path, int32_t width, uint32_t colour) const {
-    if (path.count() == 0 || width < 1) return;
-    int64_t m = bezierSamples(path);
-    int32_t px = path.point(0)->x, py = path.point(0)->y;
+void BezierShape::strokes(const Path& path, int32_t scale, const StrokeSink& sink) const {
+    if (path.count() == 0) return;
+    int64_t m = sampleCount(path);
+    double s = scale;
+    int32_t px = truncToInt(s * path.point(0)->x), py = truncToInt(s * path.point(0)->y);
     for (int64_t j = 1; j <= m; ++j) {
         double bx, by;
         evaluate(path, double(j) / double(m), &bx, &by);
-        int32_t cx = roundHalfUp(bx), cy = roundHalfUp(by);
-        canvasThickLine(canvas, px, py, cx, cy, width, colour);
+        int32_t cx = truncToInt(s * bx + 0.5), cy = truncToInt(s * by + 0.5);
+        sink(px, py, cx, cy);
         px = cx, py = cy;
     }
 }

@@ -4,12 +4,12 @@
 // path is drawn (straight segments or one Bezier curve over all points).
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
 namespace tavlin {
 
-class Canvas;
 
 struct PathPoint {
     // The pointer lies in the slab of the segment ending here (scratch, set by
@@ -80,14 +80,6 @@ double projectionParameter(double px, double py, const PathPoint& a, const PathP
 // Same side of the cross line through a (touching counts).
 bool sameSide(double px, double py, double qx, double qy, const PathPoint& a);
 
-// Thick lines stamped along (x0,y0)-(x1,y1). The mask is w bytes per row.
-void maskThickLine(uint8_t* mask, int32_t mw, int32_t mh, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
-                   int32_t width);
-void canvasThickLine(Canvas& canvas, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t width,
-                     uint32_t colour);
-// A filled circle of the radius around (x, y): one stamp of a thick line.
-void canvasDisc(Canvas& canvas, int32_t x, int32_t y, int32_t radius, uint32_t colour);
-
 // How a path is drawn and where its thumb sits.
 class PathShape {
 public:
@@ -101,9 +93,10 @@ public:
     virtual ~PathShape() = default;
     virtual bool positionAt(const Path& path, double frame, Position* out) const = 0;
     virtual int32_t distanceTo(const Path& path, int32_t x, int32_t y) const = 0;
-    // Rasterises the path at double resolution into a byte mask.
-    virtual void drawMask(uint8_t* mask, int32_t mw, int32_t mh, const Path& path, int32_t width) const = 0;
-    virtual void drawLine(Canvas& canvas, const Path& path, int32_t width, uint32_t colour) const = 0;
+    // The path as the straight strokes it is drawn with, its coordinates
+    // multiplied by `scale` (2 for the smoothing mask at double resolution).
+    using StrokeSink = std::function<void(int32_t x0, int32_t y0, int32_t x1, int32_t y1)>;
+    virtual void strokes(const Path& path, int32_t scale, const StrokeSink& sink) const = 0;
 
     // The Bezier shape needs three points; fewer fall back to straight lines.
     static const PathShape& forPath(const Path& path, int32_t curveFlag);
@@ -114,8 +107,7 @@ public:
     static const PolylineShape& instance();
     bool positionAt(const Path& path, double frame, Position* out) const override;
     int32_t distanceTo(const Path& path, int32_t x, int32_t y) const override;
-    void drawMask(uint8_t* mask, int32_t mw, int32_t mh, const Path& path, int32_t width) const override;
-    void drawLine(Canvas& canvas, const Path& path, int32_t width, uint32_t colour) const override;
+    void strokes(const Path& path, int32_t scale, const StrokeSink& sink) const override;
 };
 
 class BezierShape final : public PathShape {
@@ -123,11 +115,12 @@ public:
     static const BezierShape& instance();
     bool positionAt(const Path& path, double frame, Position* out) const override;
     int32_t distanceTo(const Path& path, int32_t x, int32_t y) const override;
-    void drawMask(uint8_t* mask, int32_t mw, int32_t mh, const Path& path, int32_t width) const override;
-    void drawLine(Canvas& canvas, const Path& path, int32_t width, uint32_t colour) const override;
+    void strokes(const Path& path, int32_t scale, const StrokeSink& sink) const override;
 
     // The curve at u in 0..1 with every point as a control point.
     static void evaluate(const Path& path, double u, double* x, double* y);
+    // Samples along the curve when it is drawn, bounded for huge paths.
+    static int64_t sampleCount(const Path& path);
 };
 
 // Truncation toward zero that saturates instead of overflowing.

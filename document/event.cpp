@@ -9,7 +9,6 @@
 #include "document/media_resource.h"
 #include "document/project_text.h"
 #include "core/settings.h"
-#include "canvas/canvas.h"
 
 namespace tavlin {
 
@@ -37,36 +36,6 @@ bool Event::tick() {
     due = 0;
     fire();
     return true;
-}
-
-bool Event::barRow(const TimelineArea& tl, int32_t* y) const {
-    int32_t k = kind();
-    if (k < tl.firstEventRow) return false;
-    *y = (k - tl.firstEventRow) * tl.rowHeight + tl.eventTop + 4;
-    return true;
-}
-
-void Event::drawTimelineBar(const TimelineArea& tl) const {
-    int32_t y;
-    if (!tl.canvas || !barRow(tl, &y)) return;
-    int32_t right = tl.width - 20;
-    int32_t x0 = timelineX(tl, first);
-    int32_t x1 = last == std::numeric_limits<int32_t>::max() ? timelineX(tl, last) + 1 : timelineX(tl, last + 1);
-    if (!(x1 >= x0 && x1 >= kTimelineLeft && x0 < right)) return;
-    bool cut = false;
-    if (x0 < kTimelineLeft) {
-        x0 = kTimelineLeft;
-        cut = true;
-    }
-    if (x1 > right) x1 = right;
-    Canvas& c = *tl.canvas;
-    int32_t h = tl.barHeight;
-    c.FillRect(x0, y, x1 - x0, h, 0x0000FF);
-    c.Line(x0, y, x1, y, 0x000000);
-    c.Line(x0, y + h, x1, y + h, 0x000000);
-    c.Line(x1, y, x1, y + h, 0x000000);
-    if (!cut) c.Line(x0, y, x0, y + h, 0x000000);
-    if (tl.shownEvent == this) c.FrameRect(x0 + 1, y + 1, x1 - x0 - 1, h - 1, 0x000000);
 }
 
 int32_t Event::readOwn(ProjectReader&) { return 0; }
@@ -175,18 +144,6 @@ void JumpEvent::fire() {
     // A target beyond the timeline has no frame to show; go to the nearest one.
     target = std::clamp(target, 0, std::max(doc.length - 1, 0));
     doc.setCurrentFrame(target);
-}
-
-void JumpEvent::drawTimelineBar(const TimelineArea& tl) const {
-    Event::drawTimelineBar(tl);
-    int32_t y;
-    if (!tl.canvas || !barRow(tl, &y)) return;
-    int32_t d = int32_t(tl.zoom);
-    int32_t right = tl.width - 20;
-    for (int32_t t : targets) {
-        int32_t x = timelineX(tl, t);
-        if (x >= kTimelineLeft && x < right) tl.canvas->FillEllipse(x, y, d, d, 0xFF0000);
-    }
 }
 
 int32_t JumpEvent::readOwn(ProjectReader& in) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -36,8 +37,8 @@ public:
     // Fires when armed and due; true when it fired.
     virtual bool tick();
     virtual int32_t kind() const = 0;
-    // A blue bar in the kind's row of the timeline's event section.
-    virtual void drawTimelineBar(const TimelineArea& timeline) const;
+    // The frames the event may send the document to (a jump's targets).
+    virtual std::span<const int32_t> targetFrames() const { return {}; }
     // Reads records from the one after ".E k" on (the base: ".ER", ".ET");
     // returns with the first record that is not its own in hand. False on a
     // malformed record or at the end of the input.
@@ -62,8 +63,6 @@ protected:
     // -1 on a malformed record.
     bool readLoop(ProjectReader& in);
     virtual int32_t readOwn(ProjectReader& in);
-    // The bar's row and y, or false when the row is scrolled away.
-    bool barRow(const TimelineArea& timeline, int32_t* y) const;
 };
 
 class PlayEvent : public Event {
@@ -88,7 +87,7 @@ public:
     void fire() override;
     void stop() override {}
     int32_t kind() const override { return kJumpEvent; }
-    void drawTimelineBar(const TimelineArea& timeline) const override;
+    std::span<const int32_t> targetFrames() const override { return targets; }
     bool write(ProjectWriter& out) const override;
 
     std::vector<int32_t> targets;

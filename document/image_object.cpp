@@ -3,7 +3,6 @@
 #include "document/document.h"
 #include "document/media_resource.h"
 #include "document/project_text.h"
-#include "canvas/canvas.h"
 
 namespace tavlin {
 
@@ -12,19 +11,6 @@ ImageObject::ImageObject(Document& doc) : MediaObject(doc) {}
 Size ImageObject::mediaSize() const {
     if (!picture || !picture->image) return {};
     return {picture->image->width, picture->image->height};
-}
-
-void ImageObject::draw(Canvas& canvas, int32_t frame) {
-    if (!enabled || !visibleAt(frame)) return;
-    if (!picture || !picture->image) {
-        drawPlaceholder(canvas, "image");
-        return;
-    }
-    drawScaled(canvas, *picture->image);
-}
-
-void ImageObject::drawTimelineBar(const TimelineArea& timeline, int32_t y) const {
-    for (const FrameRange& r : ranges) drawRangeBar(timeline, y, r, locked ? 0xC0FFC0 : 0x00FF00);
 }
 
 void ImageObject::attachImage(ImageResource* resource) {

@@ -11,7 +11,6 @@
 
 namespace tavlin {
 
-class Canvas;
 class Event;
 struct Image;
 struct Sound;
@@ -46,20 +45,6 @@ public:
     virtual void frameChanged(int32_t frame) { (void)frame; }
     // True while the user drags the timeline's own frame marker.
     virtual bool draggingFrame() const { return false; }
-};
-
-// What the timeline hands to the bars it asks objects and events to draw.
-// X(f) = trunc((f - firstFrame) * zoom) + 140; the frames column ends at width - 20.
-struct TimelineArea {
-    Canvas* canvas = nullptr;
-    int32_t firstFrame = 0;     // first visible frame
-    double zoom = 1.0;          // pixels per frame
-    int32_t width = 0;          // window width
-    int32_t barHeight = 0;      // height of an object bar
-    int32_t firstEventRow = 0;  // first visible event kind row
-    int32_t rowHeight = 0;      // height of an event row
-    int32_t eventTop = 0;       // top of the event section
-    const Event* shownEvent = nullptr;  // the event the open event info window shows, if any
 };
 
 // The system clipboard. Text only here; pictures come with the image import.

@@ -9,7 +9,6 @@
 #include "document/media_resource.h"
 #include "document/project_text.h"
 #include "document/video_object.h"
-#include "canvas/canvas.h"
 
 namespace tavlin {
 
@@ -172,52 +171,6 @@ std::unique_ptr<MediaObject> MediaObject::create(Document& doc, int32_t kind) {
     case kDragPath: return std::make_unique<DragPath>(doc);
     default: return nullptr;
     }
-}
-
-int32_t timelineX(const TimelineArea& timeline, int32_t frame) {
-    double x = std::trunc((double(frame) - timeline.firstFrame) * timeline.zoom) + kTimelineLeft;
-    // Far-off frames only need to land off the window, not overflow.
-    if (x > 1e9) return 1000000000;
-    if (x < -1e9) return -1000000000;
-    return int32_t(x);
-}
-
-void MediaObject::drawRangeBar(const TimelineArea& tl, int32_t y, FrameRange range, uint32_t colour) const {
-    if (!tl.canvas) return;
-    int32_t right = tl.width - 20;
-    int32_t x0 = timelineX(tl, range.first);
-    int32_t x1 = range.last == std::numeric_limits<int32_t>::max() ? timelineX(tl, range.last) + 1
-                                                                   : timelineX(tl, range.last + 1);
-    if (!(x0 < x1 && x1 >= kTimelineLeft && x0 < right)) return;
-    bool cut = false;
-    if (x0 < kTimelineLeft) {
-        x0 = kTimelineLeft;
-        cut = true;
-    }
-    if (x1 > right) x1 = right;
-    Canvas& c = *tl.canvas;
-    int32_t h = tl.barHeight;
-    c.FillRect(x0, y, x1 - x0, h, colour);
-    c.Line(x0, y, x1, y, 0x000000);
-    c.Line(x0, y + h, x1, y + h, 0x000000);
-    c.Line(x1, y, x1, y + h, 0x000000);
-    if (!cut) c.Line(x0, y, x0, y + h, 0x000000);
-}
-
-void MediaObject::drawPlaceholder(Canvas& picture, const std::string& text) const {
-    picture.FillRect(left, top, width, height, 0xFFFFFF);
-    picture.FrameRect(left, top, width, height, 0x000000);
-    Point size = picture.MeasureText(text);
-    picture.DrawText(left + (width - size.x) / 2, top + (height - size.y) / 2, size.x, size.y, text, 0x000000);
-}
-
-void MediaObject::drawScaled(Canvas& picture, const Image& image) const {
-    if (width <= 0 || height <= 0) return;
-    // A rectangle far larger than any stage would only cost a huge scaled
-    // copy of which almost nothing shows.
-    constexpr int64_t kLimit = int64_t(4) * kMaxStageSide * kMaxStageSide;
-    if (int64_t(width) * height > kLimit) return;
-    picture.DrawImage(left, top, width, height, image);
 }
 
 }  // namespace tavlin

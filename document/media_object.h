@@ -11,8 +11,10 @@
 
 namespace tavlin {
 
-class Canvas;
 class Document;
+class DragPath;
+class ImageObject;
+class VideoObject;
 class MediaResource;
 class ProjectReader;  // document/project_text.h
 class ProjectWriter;
@@ -47,6 +49,15 @@ enum HitCode : int32_t {
 // Object kinds as stored in files.
 enum ObjectKind : int32_t { kVideoObject = 0, kImageObject = 1, kDragPath = 2 };
 
+// What wants to treat each kind of stage object in its own way.
+class ObjectVisitor {
+public:
+    virtual ~ObjectVisitor() = default;
+    virtual void visit(VideoObject& object) = 0;
+    virtual void visit(ImageObject& object) = 0;
+    virtual void visit(DragPath& object) = 0;
+};
+
 class MediaObject {
 public:
     explicit MediaObject(Document& document);
@@ -67,10 +78,10 @@ public:
     virtual int32_t hitTest(int32_t x, int32_t y, int32_t tolerance, int32_t* index) const;
     // The size of the object's media, 0 x 0 without any.
     virtual Size mediaSize() const = 0;
-    virtual void draw(Canvas& picture, int32_t frame) = 0;
-    // y = the top of the object's row in the timeline.
-    virtual void drawTimelineBar(const TimelineArea& timeline, int32_t y) const = 0;
     virtual int32_t kind() const = 0;
+    // Hands the object to the visitor's function for its kind (drawing and
+    // other views of the model use this instead of asking for the kind).
+    virtual void accept(ObjectVisitor& visitor) = 0;
     // File name of the object's icon picture in the resource folder.
     virtual std::string icon() const = 0;
     // Reads records from the one after ".O k" on, common (".OP", ".OR",
@@ -119,17 +130,6 @@ protected:
     // consumed and the block ended with the next record already in hand,
     // -1 malformed. The base knows no records of its own.
     virtual int32_t readOwn(ProjectReader& in);
-    // One range bar in the object's timeline row, cut to the frames column.
-    void drawRangeBar(const TimelineArea& timeline, int32_t y, FrameRange range, uint32_t colour) const;
-    // The stand-in drawn when an object has no media: white box, black
-    // outline, the text centred.
-    void drawPlaceholder(Canvas& picture, const std::string& text) const;
-    // Draws a picture scaled into the rectangle (skipped for absurd sizes).
-    void drawScaled(Canvas& picture, const Image& image) const;
 };
-
-// The timeline's x for a frame: trunc((f - firstFrame) * zoom) + 140.
-int32_t timelineX(const TimelineArea& timeline, int32_t frame);
-constexpr int32_t kTimelineLeft = 140;
 
 }  // namespace tavlin

@@ -6,7 +6,6 @@
 #include "document/document.h"
 #include "document/media_resource.h"
 #include "document/project_text.h"
-#include "canvas/canvas.h"
 
 namespace tavlin {
 
@@ -32,21 +31,6 @@ int32_t VideoObject::videoFrameAt(int32_t frame) const {
     int64_t start = ranges.empty() ? 0 : ranges[0].first;
     int64_t step = std::max(frameStep, 0);
     return clampToInt32((int64_t(frame) - start) * (step + 1));
-}
-
-void VideoObject::draw(Canvas& picture, int32_t frame) {
-    if (!enabled || !visibleAt(frame)) return;
-    VideoSource* v = sourceOf(video);
-    if (!v) {
-        drawPlaceholder(picture, "video");
-        return;
-    }
-    if (const Image* image = v->frameAt(videoFrameAt(frame))) drawScaled(picture, *image);
-}
-
-void VideoObject::drawTimelineBar(const TimelineArea& timeline, int32_t y) const {
-    if (ranges.empty()) return;
-    drawRangeBar(timeline, y, ranges[0], locked ? 0xE0C0C0 : 0xFFC0C0);
 }
 
 void VideoObject::fitRangeToVideo() {

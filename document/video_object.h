@@ -12,8 +12,7 @@ public:
     explicit VideoObject(Document& document);
 
     Size mediaSize() const override;
-    void draw(Canvas& picture, int32_t frame) override;
-    void drawTimelineBar(const TimelineArea& timeline, int32_t y) const override;
+    void accept(ObjectVisitor& visitor) override { visitor.visit(*this); }
     int32_t kind() const override { return kVideoObject; }
     std::string icon() const override { return "bmovie.png"; }
     bool write(ProjectWriter& out) const override;

@@ -1,5 +1,7 @@
 #include "studio/main_window.h"
 
+#include "render/stage_renderer.h"
+
 #include <QAction>
 #include <QKeySequence>
 
@@ -261,10 +263,9 @@ void MainWindow::Redraw() {
     if (!back) return;
     back->FillRect(0, 0, back->width(), back->height(), kBackground);
     if (doc_) {
-        doc_->render();
+        Canvas& stage = stage_.render(*doc_);
         int32_t cw = int32_t(doc_->stageWidth * zoom_), ch = int32_t(doc_->stageHeight * zoom_);
-        back->StretchCanvas(-scrollX_, -scrollY_, cw, ch, *doc_->stage, 0, 0, doc_->stage->width(),
-                            doc_->stage->height());
+        back->StretchCanvas(-scrollX_, -scrollY_, cw, ch, stage, 0, 0, stage.width(), stage.height());
         if (doc_->editMode) drawSelectionMarks();
     }
     back->FillRect(clientW_ - kBarSize, clientH_ - kBarSize, kBarSize, kBarSize, kCornerColour);

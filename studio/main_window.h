@@ -8,6 +8,7 @@
 #include <string>
 
 #include "editor/editor_tools.h"
+#include "render/stage_renderer.h"
 #include "document/interfaces.h"
 #include "ui/window.h"
 
@@ -173,6 +174,7 @@ private:
     void hoverAgain();
 
     std::unique_ptr<Document> doc_;
+    StageRenderer stage_;
     std::unique_ptr<Menu> menu_;
     std::unique_ptr<ToolboxWindow> toolbox_;
     Tool* activeTool_ = nullptr;

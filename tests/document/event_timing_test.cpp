@@ -282,7 +282,6 @@ TEST_F(EventTest, AnimationStepsAtMostEvery300Milliseconds) {
     auto hidden = std::make_unique<Blinker>(w.doc);
     hidden->ranges.push_back({50, 60});
     auto* offStage = static_cast<Blinker*>(w.doc.addObject(std::move(hidden)));
-    test::ensureGuiApp();
     w.advance(300);  // play mode began with an animation step
     int before = w.view.redraws;
     w.doc.timerStep();
@@ -293,8 +292,6 @@ TEST_F(EventTest, AnimationStepsAtMostEvery300Milliseconds) {
     run(1);
     EXPECT_EQ(blinker->steps, 2);
     EXPECT_EQ(offStage->steps, 0);
-    w.doc.render();
-    EXPECT_EQ(w.doc.redrawNeeded, 1);
     w.doc.busy = 1;  // a frame entry in progress blocks timer steps
     run(1000);
     EXPECT_EQ(blinker->steps, 2);
@@ -332,41 +329,6 @@ TEST(EventModes, PlayModeResetsSpeedAndEditModeSilencesLoops) {
     w.doc.setEditMode(true);
     EXPECT_EQ(w.doc.runningEvent[kSoundEvent], nullptr);
     EXPECT_EQ(w.audio.stops, 1);
-}
-
-TEST(EventBars, RowPerKindTargetsMarkedAndTheShownEventOutlinedTwice) {
-    test::ensureGuiApp();
-    Document doc(0, 0);
-    Canvas canvas(400, 200);
-    TimelineArea tl;
-    tl.canvas = &canvas;
-    tl.firstFrame = 0;
-    tl.zoom = 4.0;
-    tl.width = 400;
-    tl.barHeight = 12;
-    tl.firstEventRow = 1;  // the play row is scrolled away
-    tl.rowHeight = 20;
-    tl.eventTop = 50;
-    PlayEvent play(0, 10);
-    play.drawTimelineBar(tl);
-    for (uint32_t p : canvas.image().pixels) ASSERT_EQ(p & 0xFFFFFF, 0xFFFFFFu);
-
-    JumpEvent jump(5, 20);  // row 0 of the visible ones: y = 54; X(5) = 160, X(21) = 224
-    jump.targets = {40, -100};
-    tl.shownEvent = &jump;
-    jump.drawTimelineBar(tl);
-    const Image& img = canvas.image();
-    EXPECT_EQ(img.at(190, 60) & 0xFFFFFF, 0x0000FFu);
-    EXPECT_EQ(img.at(160, 60) & 0xFFFFFF, 0x000000u);
-    EXPECT_EQ(img.at(161, 60) & 0xFFFFFF, 0x000000u);  // the second outline
-    EXPECT_EQ(img.at(162, 60) & 0xFFFFFF, 0x0000FFu);
-    EXPECT_EQ(img.at(301, 55) & 0xFFFFFF, 0xFF0000u);  // target 40 at X = 300
-    for (int32_t x = 0; x < 140; ++x) ASSERT_EQ(img.at(x, 55) & 0xFFFFFF, 0xFFFFFFu) << x;
-
-    SoundEvent sound(0, 3);  // row 1: y = 74
-    sound.drawTimelineBar(tl);
-    EXPECT_EQ(img.at(145, 80) & 0xFFFFFF, 0x0000FFu);
-    EXPECT_EQ(img.at(145, 75) & 0xFFFFFF, 0x0000FFu);  // not shown: one outline only
 }
 
 TEST(EventClock, WaitComesFromTheSettingsAtEachCreation) {

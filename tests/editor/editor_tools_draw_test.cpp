@@ -19,6 +19,7 @@
 #include "document/project_file.h"
 #include "document/video_object.h"
 #include "support/document_fakes.h"
+#include "support/gui_app.h"
 #include "editor_tools_fake_view.h"
 #include "media/image/image_formats.h"
 #include "media/media_registry.h"

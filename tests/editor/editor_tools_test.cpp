@@ -16,6 +16,7 @@
 #include "editor/play_tool.h"
 #include "document/video_object.h"
 #include "support/document_fakes.h"
+#include "support/gui_app.h"
 #include "editor_tools_fake_view.h"
 #include "core/prompts.h"
 

@@ -1,9 +1,6 @@
 #pragma once
-// Stand-ins for the windows and services around a document, a settable
-// clock, and a Qt GUI application for the tests that draw text.
-
-#include <QCoreApplication>
-#include <QGuiApplication>
+// Stand-ins for the windows and services around a document and a settable
+// clock.
 
 #include <cstdlib>
 #include <memory>
@@ -15,16 +12,6 @@
 #include "core/prompts.h"
 
 namespace tavlin::test {
-
-inline void ensureGuiApp() {
-    if (QCoreApplication::instance()) return;
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static int argc = 1;
-    static char name[] = "document_tests";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication* app = new QGuiApplication(argc, argv);
-    (void)app;
-}
 
 struct FakeView : DocumentView {
     int redraws = 0;
