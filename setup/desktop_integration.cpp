@@ -69,7 +69,7 @@ QByteArray desktopEntryText(const Shortcut& shortcut, const QString& installFold
 
     QByteArray out = "[Desktop Entry]\n";
     add(out, "Type", "Application");
-    add(out, "Version", "1.5");
+    add(out, "Version", "1.0");
     add(out, "Name", shortcut.name);
     add(out, "Comment", studio ? QStringLiteral("Make draggable video") : QStringLiteral("TAVLIN manual"));
     add(out, "Exec", escapeString(exec));

@@ -125,7 +125,7 @@ QString nearestExisting(QString folder) {
 }  // namespace
 
 bool SetupSession::acceptFolder(QWidget* parent, const QString& entry) {
-    QString folder = withSlash(entry.trimmed());
+    QString folder = entry.trimmed();
     if (!folder.startsWith('/')) {
         showError(parent, QString::fromUtf8(text::kSpecifyDrive));
         return false;
