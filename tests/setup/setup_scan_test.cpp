@@ -2,9 +2,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
+#include "setup/desktop_integration.h"
 #include "setup/file_scan.h"
 #include "setup/install_record.h"
 #include "setup/setup_session.h"
@@ -112,6 +114,32 @@ TEST(SetupRecord, KeyFilesSurviveAwkwardValues) {
     EXPECT_EQ(newer.files, (QStringList{"res/b", "c", "a"}));
     EXPECT_EQ(newer.folders, (QStringList{"/x", "/x/y", "/z"}));
     EXPECT_EQ(newer.entries, (QStringList{"/e2", "/e1"}));
+}
+
+// The Debian package registers the same file type as the installer, and its
+// menu entry passes the desktop's own check.
+TEST(SetupPackaging, PackageFilesAgreeWithTheInstaller) {
+    const QString src = QStringLiteral(TAVLIN_SOURCE_DIR "/packaging/");
+    EXPECT_EQ(readFile(src + "tavlin-project.xml"), mimePackageText());
+    QString validate = QStandardPaths::findExecutable("desktop-file-validate");
+    if (!validate.isEmpty()) {
+        QString out;
+        EXPECT_EQ(runTool(validate, {src + "tavlin-studio.desktop"}, &out), 0) << out.toStdString();
+    }
+    QString xmllint = QStandardPaths::findExecutable("xmllint");
+    if (!xmllint.isEmpty()) {
+        QString out;
+        EXPECT_EQ(runTool(xmllint, {"--noout", "--relaxng", src + "shared-mime-info.rng", src + "tavlin-project.xml"}, &out), 0)
+            << out.toStdString();
+        // The schema is no rubber stamp.
+        SetupHome h;
+        writeFile(h.root() + "bad.xml", "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">"
+                                        "<mime-type type=\"application/x-tavlin-project\"/></mime-info>");
+        EXPECT_NE(runTool(xmllint, {"--noout", "--relaxng", src + "shared-mime-info.rng", h.root() + "bad.xml"}), 0);
+    }
+    // Exec quoting of awkward install folders, read back as the format says.
+    EXPECT_EQ(quoteExecArgument("/opt/a b/$x`y\\z\"%/tavlin-studio"),
+              "\"/opt/a b/\\$x\\`y\\\\z\\\"%%/tavlin-studio\"");
 }
 
 }  // namespace
