@@ -7,8 +7,9 @@ set(TAVLIN_RELEASE_DIR ${CMAKE_BINARY_DIR}/release/${TAVLIN_RELEASE_NAME})
 add_custom_target(tavlin_release
   COMMAND ${CMAKE_COMMAND} -DSRC=${CMAKE_SOURCE_DIR} -DOUT=${TAVLIN_RELEASE_DIR}
           -DTARBALL=${CMAKE_BINARY_DIR}/${TAVLIN_RELEASE_NAME}-linux-${CMAKE_SYSTEM_PROCESSOR}.tar.gz
-          "-DPROGRAMS=$<TARGET_FILE:tavlin-studio>;$<TARGET_FILE:tavlin>;$<TARGET_FILE:tavlin-setup>"
+          -DSTUDIO=$<TARGET_FILE:tavlin-studio> -DCLI=$<TARGET_FILE:tavlin> -DSETUP=$<TARGET_FILE:tavlin-setup> -DSTRIP=${CMAKE_STRIP}
           -P ${CMAKE_SOURCE_DIR}/packaging/MakeRelease.cmake
+  VERBATIM
   DEPENDS tavlin-studio tavlin tavlin-setup
   COMMENT "Release folder and tarball ${TAVLIN_RELEASE_NAME}")
 
