@@ -4,7 +4,7 @@ BUILD_ASAN ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build run test test-asan bench clean
+.PHONY: deps build run test test-asan bench package clean
 
 deps:
 	@scripts/install-deps
@@ -31,6 +31,12 @@ bench: deps
 	cmake -S . -B $(BUILD) -DTAVLIN_BENCH=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 	@for b in $(BUILD)/bin/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+
+# The release folder as a tarball and the Debian package, in $(BUILD).
+package: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target tavlin_release
+	cd $(BUILD) && cpack -G DEB
+	tests/setup/check_package.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN)
