@@ -1018,13 +1018,917 @@
     }
   }
 
-  // Placeholder; the rest of the file fills the API.
+  // ---------------------------------------------------------------------------
+  // Play model: the stage's objects, current frame, events and dragging, as
+  // the studio's play mode runs them. No DOM here; the view below draws it.
+
+  function visibleAt(o, f) {
+    for (const [a, b] of o.ranges) if (a <= f && f <= b) return true;
+    return false;
+  }
+
+  function parseParams(text) {
+    const out = {};
+    for (const token of String(text || '').split(';')) {
+      if (token.startsWith('$play_dir=')) out.playDir = parseInt(token.slice(10), 10) || 0;
+      else if (token.startsWith('$play_speed=')) out.playSpeed = parseInt(token.slice(12), 10) || 0;
+    }
+    return out;
+  }
+
+  // Addresses from link events; script and data addresses are refused, since
+  // a page must not run what a content file smuggles in.
+  function safeLinkUrl(address, base) {
+    const text = String(address || '').trim();
+    if (!text) return null;
+    let url;
+    try { url = new URL(text, base); } catch (e) { return null; }
+    return ['http:', 'https:', 'mailto:', 'ftp:', 'file:'].includes(url.protocol) ? url.href : null;
+  }
+
+  class Presentation {
+    // hooks: now(), random(), playSound(index, repeat), stopSound(),
+    // openLink(target, address), param(text), redraw()
+    constructor(content, hooks) {
+      const h = Object.assign({
+        now: () => Date.now(), random: Math.random, playSound() {}, stopSound() {},
+        openLink() {}, param() {}, redraw() {},
+      }, hooks || {});
+      this.hooks = h;
+      this.content = content;
+      this.width = content.width;
+      this.height = content.height;
+      this.length = Math.max(1, content.length);
+      this.objects = content.objects.map((o) => Object.assign({}, o, o.kind === KIND_PATH ? {
+        path: new Path(o.points), currentThumb: 0, thumbX: 0, thumbY: 0, thumbDx: 0, thumbDy: 0,
+        facing: 0, newlyShown: false,
+      } : {}));
+      this.events = content.events.map((e) => Object.assign({}, e, { due: 0 }));
+      this.currentFrame = 0;
+      this.running = [null, null, null, null, null];
+      this.playSpeed = 100;
+      this.playDir = 1;
+      this.busy = false;
+      this.mouseDown = false;
+      this.activePath = null;
+      this.nextAnimation = 0;
+      this.lastThumbX = 0;
+      this.coded = null; // null: every frame can be shown
+    }
+
+    // Frames for which a frame list holds a record; dragging shows only those.
+    setCodedFrames(frames) {
+      const coded = new Uint8Array(this.length);
+      let any = false;
+      for (const f of frames) if (f >= 0 && f < this.length) { coded[f] = 1; any = true; }
+      this.coded = any ? coded : null;
+    }
+
+    // Entering play: speed and direction reset, then a timer step and a frame entry.
+    start() {
+      this.playSpeed = 100;
+      this.playDir = 1;
+      this.timerStep();
+      this.enterFrame();
+    }
+
+    playBlocksDrag() {
+      const play = this.running[EVENT_PLAY];
+      return !!play && !play.interruptible;
+    }
+
+    setCurrentFrame(f) {
+      this.currentFrame = f;
+      if (!this.running[EVENT_PLAY]) this.timerStep();
+      this.enterFrame();
+      this.hooks.redraw();
+    }
+
+    seekCodedFrame(f) {
+      f = Math.min(Math.max(trunc(f), 0), this.length - 1);
+      if (this.coded) while (f > 0 && !this.coded[f]) f--;
+      this.setCurrentFrame(f);
+    }
+
+    nextCodedFrame(f) {
+      f = Math.min(Math.max(trunc(f), 0), this.length - 1);
+      if (this.coded) {
+        let g = f;
+        while (g < this.length && !this.coded[g]) g++;
+        if (g < this.length) f = g;
+      }
+      return f;
+    }
+
+    // --- events ---
+
+    enterFrame() {
+      this.busy = true;
+      const f = this.currentFrame;
+      for (let k = 0; k < 5; k++) {
+        const e = this.running[k];
+        if (e && (f < e.first || f > e.last)) { this.stopEvent(e); this.running[k] = null; }
+      }
+      for (const e of this.events) {
+        if (f < e.first || f > e.last || this.running[e.kind] === e) continue;
+        if (this.running[e.kind]) this.stopEvent(this.running[e.kind]);
+        this.running[e.kind] = e;
+        this.armEvent(e);
+      }
+      this.busy = false;
+    }
+
+    armEvent(e) {
+      const now = this.hooks.now();
+      if (e.kind === EVENT_PLAY) {
+        if (this.currentFrame === e.last) { this.stopEvent(e); return; }
+        const r = this.playDir * this.playSpeed;
+        if (r === 0) return;
+        e.due = now + trunc((Math.max(0, e.wait) * 100) / Math.abs(r));
+      } else if (e.kind === EVENT_PARAM) {
+        e.due = now;
+      } else {
+        e.due = now + Math.max(0, e.wait);
+      }
+    }
+
+    stopEvent(e) {
+      if (e.kind === EVENT_PLAY) {
+        e.due = 0;
+        if (this.running[EVENT_PLAY] === e) this.running[EVENT_PLAY] = null;
+      } else if (e.kind === EVENT_SOUND && e.repeat) {
+        this.hooks.stopSound();
+      }
+    }
+
+    tickEvent(e) {
+      const now = this.hooks.now();
+      if (!(e.due >= 1 && now >= e.due)) return false;
+      if (e.kind === EVENT_PLAY) {
+        this.armEvent(e);
+      } else {
+        e.due = 0;
+      }
+      this.fireEvent(e);
+      return true;
+    }
+
+    fireEvent(e) {
+      switch (e.kind) {
+        case EVENT_PLAY: {
+          const r = this.playDir * this.playSpeed;
+          let f = this.currentFrame;
+          if (r >= 1) f++; else if (r < 0) f--;
+          f = Math.max(f, 0);
+          // Playback stops at the last frame of the timeline too.
+          if (f >= e.first && f <= e.last && f < this.length) this.setCurrentFrame(f);
+          else this.stopEvent(e);
+          if (!e.interruptible) this.activePath = null;
+          break;
+        }
+        case EVENT_JUMP:
+          if (this.running[EVENT_PLAY]) this.stopEvent(this.running[EVENT_PLAY]);
+          if (e.targets.length) {
+            const i = Math.floor(this.hooks.random() * e.targets.length) % e.targets.length;
+            this.setCurrentFrame(e.targets[i]);
+          }
+          break;
+        case EVENT_SOUND:
+          if (e.sound >= 0) this.hooks.playSound(e.sound, !!e.repeat);
+          break;
+        case EVENT_LINK:
+          this.hooks.openLink(e.target, e.address);
+          break;
+        case EVENT_PARAM: {
+          for (const token of String(e.text || '').split(';')) {
+            if (token.startsWith('$play_dir=')) { this.playDir = parseParams(token).playDir; this.timerStep(); }
+            else if (token.startsWith('$play_speed=')) { this.playSpeed = parseParams(token).playSpeed; this.timerStep(); }
+          }
+          this.hooks.param(e.text);
+          break;
+        }
+      }
+    }
+
+    timerStep() {
+      if (this.busy) return false;
+      let fired = false;
+      for (let k = 0; k < 5; k++) {
+        const e = this.running[k];
+        if (!e) continue;
+        if (k === EVENT_PLAY && this.mouseDown && e.interruptible) continue;
+        if (this.tickEvent(e)) fired = true;
+      }
+      const now = this.hooks.now();
+      if (this.nextAnimation && now < this.nextAnimation) {
+        if (fired) this.hooks.redraw();
+        return fired;
+      }
+      let changed = false;
+      for (const o of this.objects) {
+        if (o.kind === KIND_PATH && visibleAt(o, this.currentFrame) && o.thumbs.length) {
+          o.currentThumb = (o.currentThumb + 1) % o.thumbs.length;
+          changed = true;
+        }
+      }
+      this.nextAnimation = now + 300;
+      if (fired || changed) this.hooks.redraw();
+      return fired || changed;
+    }
+
+    // --- drag paths ---
+
+    updateThumb(o) {
+      const pos = o.path.positionAt(this.currentFrame, o.curve);
+      if (pos) { o.thumbX = pos.x; o.thumbY = pos.y; o.thumbDx = pos.dx; o.thumbDy = pos.dy; }
+      if (o.thumbX < this.lastThumbX) o.facing = 0; else if (o.thumbX > this.lastThumbX) o.facing = 1;
+      if (o === this.activePath) this.lastThumbX = o.thumbX;
+    }
+
+    grabDistance(o, x, y) {
+      if (o.grabFromThumb) {
+        this.updateThumb(o);
+        return trunc(Math.hypot(x - o.thumbX, y - o.thumbY));
+      }
+      return o.path.distanceTo(x, y, o.curve);
+    }
+
+    // limit: an extra bound on the distance (touch input), or undefined.
+    pickPath(x, y, limit) {
+      if (x < 0 || y < 0 || x >= this.width || y >= this.height) return null;
+      let best = FAR, found = null;
+      for (const o of this.objects) {
+        if (o.kind !== KIND_PATH || !visibleAt(o, this.currentFrame)) continue;
+        const d = this.grabDistance(o, x, y);
+        if (o.grabDistance >= 1 && d > o.grabDistance) continue;
+        const onPicture = this.statePicture(o, 0) !== null && x >= o.x && y >= o.y && x < o.x + o.width && y < o.y + o.height;
+        if (limit !== undefined && d > limit && !onPicture) continue;
+        if (d < best) { best = d; found = o; }
+      }
+      return found;
+    }
+
+    statePicture(o, s) {
+      const ref = o.states[s].picture;
+      return ref >= 0 ? ref : null;
+    }
+
+    hover(x, y) {
+      if (this.playBlocksDrag()) return;
+      const o = this.pickPath(x, y);
+      if (o !== this.activePath) { this.activePath = o; this.hooks.redraw(); }
+    }
+
+    press(x, y) {
+      this.mouseDown = true;
+      this.dragTo(x, y);
+      this.hooks.redraw();
+    }
+
+    release() {
+      this.mouseDown = false;
+      this.hooks.redraw();
+    }
+
+    dragTo(x, y) {
+      if (this.playBlocksDrag()) return;
+      let o = this.activePath;
+      if (!o) return;
+      let F = this.currentFrame;
+      if (!visibleAt(o, F)) {
+        const other = this.pickPath(x, y);
+        if (other && other !== o) {
+          o = this.activePath = other;
+          const m = o.path.mapPointer(x, y, F);
+          if (m) F = m.frame;
+        }
+      }
+      const m = o.path.mapPointer(x, y, F);
+      if (!m) return;
+      F = m.frame;
+      const s = m.index === 0 ? 1 : m.index;
+      if (o.path.points[s] && o.path.points[s].handOver) {
+        const other = this.pickPath(x, y);
+        if (other && other !== o) {
+          o = this.activePath = other;
+          const m2 = o.path.mapPointer(x, y, F);
+          if (m2) F = m2.frame;
+        }
+      }
+      this.seekCodedFrame(trunc(F + 0.5));
+    }
+
+    // Pointer state for drawing: 2 pressed, 1 highlighted, 0 normal.
+    pathState(o) {
+      let s = this.mouseDown ? 2 : o === this.activePath ? 1 : 0;
+      if (o.newlyShown) s = 1;
+      if (o === this.activePath) o.newlyShown = false;
+      return s;
+    }
+
+    arrowsAt(o) {
+      const p = o.path.points;
+      if (p.length < 2) return { start: false, end: false };
+      const f0 = p[0].frame, f1 = p[p.length - 1].frame, F = this.currentFrame;
+      if (o.arrowMode & 4) return { start: F > (f1 + 2 * f0) / 3, end: F < (f0 + 2 * f1) / 3 };
+      return { start: !!(o.arrowMode & 1), end: !!(o.arrowMode & 2) };
+    }
+
+    thumbShownAt(o) {
+      if (!o.thumbs.length) return false;
+      const p = o.path.points;
+      if (!o.keepThumb && p.length) {
+        const lo = Math.min(p[0].frame, p[p.length - 1].frame), hi = Math.max(p[0].frame, p[p.length - 1].frame);
+        if (this.currentFrame < lo || this.currentFrame > hi) return false;
+      }
+      return true;
+    }
+
+    // --- keyboard ---
+
+    visiblePaths() {
+      return this.objects.filter((o) => o.kind === KIND_PATH && visibleAt(o, this.currentFrame) && o.path.count >= 2);
+    }
+
+    isButton(o) {
+      const p = o.path.points;
+      return p.length >= 2 && p.every((q) => q.frame === p[0].frame);
+    }
+
+    focusPath(step) {
+      const paths = this.visiblePaths();
+      if (!paths.length) { this.activePath = null; return null; }
+      const i = paths.indexOf(this.activePath);
+      this.activePath = paths[(i < 0 ? 0 : (i + step + paths.length) % paths.length)];
+      this.hooks.redraw();
+      return this.activePath;
+    }
+
+    // Moves one shown frame along the active path (or the first one shown).
+    stepAlongPath(step) {
+      if (this.playBlocksDrag()) return;
+      let o = this.activePath;
+      if (!o || !visibleAt(o, this.currentFrame)) o = this.focusPath(0);
+      if (!o || this.isButton(o)) return;
+      const p = o.path.points;
+      const lo = Math.min(p[0].frame, p[p.length - 1].frame), hi = Math.max(p[0].frame, p[p.length - 1].frame);
+      const forward = (p[p.length - 1].frame >= p[0].frame) === (step > 0);
+      let f = this.currentFrame + (forward ? 1 : -1);
+      f = Math.min(Math.max(f, lo), hi);
+      if (forward) f = Math.min(this.nextCodedFrame(f), hi);
+      this.seekCodedFrame(f);
+    }
+
+    stepToPathEnd(atEnd) {
+      let o = this.activePath;
+      if (!o || !visibleAt(o, this.currentFrame)) o = this.focusPath(0);
+      if (!o || this.playBlocksDrag()) return;
+      const p = o.path.points;
+      this.seekCodedFrame(atEnd ? p[p.length - 1].frame : p[0].frame);
+    }
+
+    pressActiveButton() {
+      const o = this.activePath;
+      if (!o || !visibleAt(o, this.currentFrame) || this.playBlocksDrag()) return false;
+      if (!this.isButton(o)) return false;
+      this.seekCodedFrame(o.path.points[0].frame);
+      return true;
+    }
+  }
+
+  // ---------------------------------------------------------------------------
+  // The APPLET block: its size, archive list and parameters.
+
+  function appletConfig(attrs, params) {
+    const get = (o, k) => {
+      for (const name of Object.keys(o)) if (name.toLowerCase() === k) return o[name];
+      return undefined;
+    };
+    const num = (v, d) => { const n = parseInt(v, 10); return Number.isFinite(n) && n > 0 ? n : d; };
+    const archives = String(get(attrs, 'archive') || '').split(',').map((s) => s.trim()).filter(Boolean);
+    const colour = String(get(params, 'bgcolor') || 'FFFFFF').replace(/^#/, '');
+    return {
+      width: num(get(attrs, 'width'), 320),
+      height: num(get(attrs, 'height'), 240),
+      archives,
+      useDataJar: archives.some((a) => a.toLowerCase() === 'data.jar'),
+      preload: String(get(params, 'preload') || '').toUpperCase() === 'TRUE',
+      background: /^[0-9a-fA-F]{6}$/.test(colour) ? '#' + colour : '#ffffff',
+      message: String(get(params, 'message') || 'Loading'),
+      dir: String(get(params, 'dir') || ''),
+    };
+  }
+
+  // ---------------------------------------------------------------------------
+  // In the browser: loading, the stage canvas and its input.
+
+  const TOUCH_GRAB_CSS_PIXELS = 28;
+  const LOAD_CONCURRENCY = 6;
+
+  const FILE_MESSAGE = 'This page cannot play when it is opened as a file: browsers do not let it read its own files ' +
+    'from the disk. View it through a web server instead, for example with the studio\'s preview, or with ' +
+    '"tavlin serve FOLDER" and the address it prints.';
+
+  // Decoded pixels of a JPEG or GIF, in the canvas's byte order. Kept apart
+  // so that everything above it can be fed pixels directly.
+  async function decodePixels(bytes) {
+    const bitmap = await decodeBitmap(bytes);
+    const w = bitmap.width, h = bitmap.height;
+    const canvas = typeof OffscreenCanvas !== 'undefined' ? new OffscreenCanvas(w, h)
+      : Object.assign(document.createElement('canvas'), { width: w, height: h });
+    const ctx = canvas.getContext('2d', { willReadFrequently: true });
+    ctx.drawImage(bitmap, 0, 0);
+    bitmap.close && bitmap.close();
+    const img = ctx.getImageData(0, 0, w, h);
+    return { width: w, height: h, data: new Uint32Array(img.data.buffer) };
+  }
+
+  async function decodeBitmap(bytes) {
+    try {
+      return await createImageBitmap(new Blob([bytes]), { premultiplyAlpha: 'none', colorSpaceConversion: 'none' });
+    } catch (e) {
+      fail('a picture cannot be decoded');
+    }
+  }
+
+  class Viewer {
+    constructor(applet, config) {
+      this.config = config;
+      this.doc = applet.ownerDocument;
+      this.win = this.doc.defaultView;
+      this.base = new URL(config.dir || '.', this.doc.baseURI).href.replace(/[^/]*$/, '');
+      this.files = null; // entries of data.jar, when it is used
+      this.pictures = [];
+      this.sounds = [];
+      this.frameLists = [];
+      this.videoCanvases = new Map();
+      this.dirty = true;
+      this.buildStage(applet);
+    }
+
+    buildStage(applet) {
+      const c = this.config, doc = this.doc;
+      const box = this.element = doc.createElement('div');
+      box.className = 'tavlin-stage';
+      box.tabIndex = 0;
+      box.setAttribute('role', 'application');
+      box.setAttribute('aria-roledescription', 'draggable video');
+      box.setAttribute('aria-label', 'Draggable video. Drag along the path, or use the arrow keys to move along it, ' +
+        'Page Up and Page Down to choose a path, and Enter to press a button.');
+      Object.assign(box.style, {
+        position: 'relative', display: 'inline-block', width: '100%', maxWidth: c.width + 'px',
+        aspectRatio: `${c.width} / ${c.height}`, background: c.background, overflow: 'hidden',
+        verticalAlign: 'top', outlineOffset: '2px', userSelect: 'none', webkitUserSelect: 'none',
+        touchAction: 'pan-x pan-y pinch-zoom',
+      });
+      const canvas = this.canvas = doc.createElement('canvas');
+      Object.assign(canvas.style, { position: 'absolute', left: 0, top: 0, width: '100%', height: '100%', display: 'block' });
+      box.appendChild(canvas);
+      const overlay = this.overlay = doc.createElement('div');
+      overlay.setAttribute('role', 'status');
+      Object.assign(overlay.style, {
+        position: 'absolute', left: 0, right: 0, bottom: 0, padding: '6px 8px', font: '13px sans-serif',
+        color: '#000', background: 'rgba(255,255,255,0.85)', pointerEvents: 'none',
+      });
+      const label = this.overlayText = doc.createElement('div');
+      const bar = doc.createElement('div');
+      Object.assign(bar.style, { height: '4px', marginTop: '4px', background: '#ddd' });
+      const fill = this.progressFill = doc.createElement('div');
+      Object.assign(fill.style, { height: '100%', width: '0%', background: '#36c' });
+      bar.appendChild(fill);
+      overlay.appendChild(label);
+      overlay.appendChild(bar);
+      this.progressBar = bar;
+      box.appendChild(overlay);
+      label.textContent = c.message;
+      applet.parentNode.replaceChild(box, applet);
+      this.ctx = canvas.getContext('2d');
+      this.fitCanvas();
+      if (typeof ResizeObserver !== 'undefined') new ResizeObserver(() => this.fitCanvas()).observe(box);
+      else this.win.addEventListener('resize', () => this.fitCanvas());
+    }
+
+    // The backing store follows the shown size and the screen's pixel ratio.
+    fitCanvas() {
+      const rect = this.element.getBoundingClientRect();
+      const dpr = this.win.devicePixelRatio || 1;
+      const w = Math.max(1, Math.round((rect.width || this.config.width) * dpr));
+      const h = Math.max(1, Math.round((rect.height || this.config.height) * dpr));
+      if (this.canvas.width !== w || this.canvas.height !== h) {
+        this.canvas.width = w;
+        this.canvas.height = h;
+      }
+      this.dirty = true;
+    }
+
+    showMessage(text) {
+      this.overlay.style.top = '0';
+      this.overlay.style.display = 'flex';
+      this.overlay.style.alignItems = 'center';
+      this.overlay.style.justifyContent = 'center';
+      this.overlay.style.textAlign = 'center';
+      this.overlay.style.background = 'rgba(255,255,255,0.95)';
+      this.progressBar.style.display = 'none';
+      this.overlayText.textContent = text;
+      this.element.setAttribute('data-tavlin-state', 'error');
+    }
+
+    progress(done, total) {
+      this.progressFill.style.width = (total ? Math.round((100 * done) / total) : 0) + '%';
+      if (total && done >= total) {
+        this.overlay.style.display = 'none';
+        this.element.setAttribute('data-tavlin-state', 'ready');
+      }
+    }
+
+    async fetchBytes(url, onProgress) {
+      let response;
+      try {
+        response = await fetch(url);
+      } catch (e) {
+        if (this.win.location.protocol === 'file:') fail(FILE_MESSAGE);
+        fail(`"${url.split('/').pop()}" cannot be loaded (the network refused it).`);
+      }
+      if (!response.ok) fail(`"${decodeURIComponent(url.split('/').pop())}" cannot be loaded (${response.status} ${response.statusText}).`);
+      const total = Number(response.headers.get('content-length')) || 0;
+      if (!onProgress || !response.body || !total) return new Uint8Array(await response.arrayBuffer());
+      const reader = response.body.getReader();
+      const chunks = [];
+      let got = 0;
+      for (;;) {
+        const { done, value } = await reader.read();
+        if (done) break;
+        chunks.push(value);
+        got += value.length;
+        onProgress(got, total);
+      }
+      const out = new Uint8Array(got);
+      let o = 0;
+      for (const c of chunks) { out.set(c, o); o += c.length; }
+      return out;
+    }
+
+    async file(name) {
+      if (this.files && this.files.has(name)) return this.files.get(name);
+      return this.fetchBytes(new URL(name, this.base).href);
+    }
+
+    async run() {
+      try {
+        if (this.win.location.protocol === 'file:' && !this.config.allowFile) fail(FILE_MESSAGE);
+        await this.load();
+      } catch (e) {
+        this.showMessage(e instanceof TavlinError ? e.message : 'The page cannot be played: ' + (e && e.message));
+        if (!(e instanceof TavlinError) && this.win.console) this.win.console.error(e);
+      }
+    }
+
+    async load() {
+      const c = this.config;
+      if (c.useDataJar) {
+        const jar = await this.fetchBytes(new URL('data.jar', this.base).href, (got, total) => this.progress(got / 2, total));
+        this.files = await unzip(jar);
+      }
+      const content = parseContent(await this.file('tavlin.txt'));
+      this.content = content;
+      const p = this.presentation = new Presentation(content, {
+        now: () => 1 + Math.floor(this.win.performance.now()),
+        redraw: () => { this.dirty = true; },
+        playSound: (i, repeat) => this.playSound(i, repeat),
+        stopSound: () => this.stopSound(),
+        openLink: (target, address) => this.openLink(target, address),
+        param: (text) => this.element.dispatchEvent(new CustomEvent('tavlin-param', { detail: { text }, bubbles: true })),
+      });
+      // Frame lists are small; they come first so that the stage knows its frames.
+      const lists = await Promise.all(Array.from({ length: content.videoCount }, async (_, i) => {
+        const name = `v${i.toString(16)}.txt`;
+        try {
+          return parseFrameList(await this.file(name), name);
+        } catch (e) {
+          if (e instanceof TavlinError) throw e;
+          throw new TavlinError(`The frame list "${name}" cannot be read.`);
+        }
+      }));
+      this.frameLists = lists;
+      const coded = [];
+      for (const o of content.objects) {
+        const list = o.kind === KIND_VIDEO && o.video >= 0 ? lists[o.video] : null;
+        if (!list || !o.ranges.length) continue;
+        for (const rec of list.records) coded.push(o.ranges[0][0] + rec.index);
+      }
+      p.setCodedFrames(coded);
+      this.attachInput();
+      p.start();
+      this.loop();
+
+      const jobs = [];
+      content.pictures.forEach((name, i) => jobs.push(async () => {
+        this.pictures[i] = await decodeBitmap(await this.file(name)).catch(() => fail(`The picture "${name}" cannot be decoded.`));
+      }));
+      content.sounds.forEach((name, i) => jobs.push(async () => { this.sounds[i] = parseSunAudio(await this.file(name), name); }));
+      // Whole frames and key patches of every list first, then the differences.
+      const keys = [], diffs = [];
+      lists.forEach((list) => {
+        for (const r of list.pictureOrder()) (list.records[r].type === 'D' ? diffs : keys).push([list, r]);
+      });
+      for (const [list, r] of keys.concat(diffs)) {
+        jobs.push(async () => {
+          const file = list.records[r].file;
+          let pixels;
+          try {
+            pixels = await decodePixels(await this.file(file));
+          } catch (e) {
+            fail(e instanceof TavlinError && !/decoded/.test(e.message) ? e.message : `The frame picture "${file}" cannot be decoded.`);
+          }
+          list.setPicture(r, pixels);
+          this.dirty = true;
+        });
+      }
+      let done = 0;
+      const total = jobs.length;
+      this.progress(0, total);
+      if (!total) this.progress(1, 1);
+      let next = 0;
+      const worker = async () => {
+        while (next < jobs.length) {
+          const job = jobs[next++];
+          await job();
+          this.progress(++done, total);
+        }
+      };
+      await Promise.all(Array.from({ length: Math.min(LOAD_CONCURRENCY, total) }, worker));
+      this.element.setAttribute('data-tavlin-state', 'ready');
+    }
+
+    // --- sound and links ---
+
+    audio() {
+      if (!this.audioContext) {
+        const AC = this.win.AudioContext || this.win.webkitAudioContext;
+        if (!AC) return null;
+        this.audioContext = new AC();
+      }
+      if (this.audioContext.state === 'suspended') this.audioContext.resume().catch(() => {});
+      return this.audioContext;
+    }
+
+    playSound(i, repeat) {
+      const sound = this.sounds[i];
+      const ac = this.audio();
+      if (!sound || !ac) return;
+      this.stopSound();
+      if (!sound.buffer) {
+        sound.buffer = ac.createBuffer(1, Math.max(1, sound.samples.length), sound.sampleRate);
+        sound.buffer.copyToChannel(sound.samples, 0);
+      }
+      const src = ac.createBufferSource();
+      src.buffer = sound.buffer;
+      src.loop = repeat;
+      src.connect(ac.destination);
+      src.start();
+      this.soundSource = src;
+    }
+
+    stopSound() {
+      if (this.soundSource) { try { this.soundSource.stop(); } catch (e) { /* already ended */ } }
+      this.soundSource = null;
+    }
+
+    openLink(target, address) {
+      const url = safeLinkUrl(address, this.doc.baseURI);
+      if (!url) return;
+      this.win.open(url, target || '_self');
+    }
+
+    // --- input ---
+
+    stagePoint(ev) {
+      const rect = this.canvas.getBoundingClientRect();
+      return {
+        x: Math.floor(((ev.clientX - rect.left) * this.content.width) / (rect.width || 1)),
+        y: Math.floor(((ev.clientY - rect.top) * this.content.height) / (rect.height || 1)),
+      };
+    }
+
+    touchLimit() {
+      const rect = this.canvas.getBoundingClientRect();
+      return (TOUCH_GRAB_CSS_PIXELS * this.content.width) / (rect.width || 1);
+    }
+
+    attachInput() {
+      const p = this.presentation, el = this.canvas, box = this.element;
+      let dragging = null;
+      const wake = () => { if (this.audioContext) this.audio(); };
+      el.addEventListener('pointermove', (ev) => {
+        const pt = this.stagePoint(ev);
+        if (dragging === ev.pointerId) p.dragTo(pt.x, pt.y);
+        else if (ev.pointerType === 'mouse') p.hover(pt.x, pt.y);
+      });
+      el.addEventListener('pointerdown', (ev) => {
+        if (ev.pointerType === 'mouse' && ev.button !== 0) return;
+        wake();
+        const pt = this.stagePoint(ev);
+        if (ev.pointerType !== 'mouse') {
+          // A touch drags only when it starts on or near a path; elsewhere
+          // the page scrolls.
+          if (p.playBlocksDrag()) return;
+          const o = p.pickPath(pt.x, pt.y, this.touchLimit());
+          if (!o) return;
+          p.activePath = o;
+        } else {
+          p.hover(pt.x, pt.y);
+        }
+        dragging = ev.pointerId;
+        try { el.setPointerCapture(ev.pointerId); } catch (e) { /* pointer already gone */ }
+        box.focus({ preventScroll: true });
+        p.press(pt.x, pt.y);
+        ev.preventDefault();
+      });
+      const end = (ev) => {
+        if (dragging !== ev.pointerId) return;
+        dragging = null;
+        p.release();
+      };
+      el.addEventListener('pointerup', end);
+      el.addEventListener('pointercancel', end);
+      el.addEventListener('lostpointercapture', end);
+      el.addEventListener('pointerleave', (ev) => { if (ev.pointerType === 'mouse' && dragging === null) p.hover(-1, -1); });
+      // Only a touch that starts near a path keeps the page from scrolling.
+      el.addEventListener('touchstart', (ev) => {
+        if (ev.touches.length !== 1 || p.playBlocksDrag()) return;
+        const pt = this.stagePoint(ev.touches[0]);
+        if (p.pickPath(pt.x, pt.y, this.touchLimit())) ev.preventDefault();
+      }, { passive: false });
+      el.addEventListener('touchmove', (ev) => { if (dragging !== null) ev.preventDefault(); }, { passive: false });
+      box.addEventListener('keydown', (ev) => {
+        wake();
+        let handled = true;
+        switch (ev.key) {
+          case 'ArrowRight': case 'ArrowUp': p.stepAlongPath(1); break;
+          case 'ArrowLeft': case 'ArrowDown': p.stepAlongPath(-1); break;
+          case 'Home': p.stepToPathEnd(false); break;
+          case 'End': p.stepToPathEnd(true); break;
+          case 'PageDown': p.focusPath(1); break;
+          case 'PageUp': p.focusPath(-1); break;
+          case 'Enter': case ' ': handled = p.pressActiveButton(); break;
+          default: handled = false;
+        }
+        if (handled) ev.preventDefault();
+      });
+      box.addEventListener('focus', () => { if (!p.activePath) p.focusPath(0); });
+    }
+
+    loop() {
+      const step = () => {
+        this.presentation.timerStep();
+        if (this.dirty) {
+          this.dirty = false;
+          const t0 = this.win.performance.now();
+          this.draw();
+          this.lastDrawMs = this.win.performance.now() - t0;
+          this.element.setAttribute('data-tavlin-frame', String(this.presentation.currentFrame));
+        }
+        this.win.requestAnimationFrame(step);
+      };
+      this.win.requestAnimationFrame(step);
+    }
+
+    // --- drawing ---
+
+    draw() {
+      const p = this.presentation, ctx = this.ctx, c = this.content;
+      ctx.setTransform(1, 0, 0, 1, 0, 0);
+      ctx.fillStyle = this.config.background;
+      ctx.fillRect(0, 0, this.canvas.width, this.canvas.height);
+      ctx.setTransform(this.canvas.width / c.width, 0, 0, this.canvas.height / c.height, 0, 0);
+      const f = p.currentFrame;
+      for (let i = p.objects.length - 1; i >= 0; i--) {
+        const o = p.objects[i];
+        if (o.kind === KIND_PATH) { this.drawPath(o); continue; }
+        if (!visibleAt(o, f)) continue;
+        if (o.kind === KIND_VIDEO) this.drawVideo(o, i);
+        else if (o.kind === KIND_IMAGE) this.drawPicture(this.pictures[o.picture], o);
+      }
+    }
+
+    drawPicture(bitmap, o) {
+      if (!bitmap) return;
+      this.ctx.drawImage(bitmap, o.x, o.y, o.width || bitmap.width, o.height || bitmap.height);
+    }
+
+    drawVideo(o, index) {
+      const list = o.video >= 0 ? this.frameLists[o.video] : null;
+      if (!list || !o.ranges.length || !list.width || !list.height) return;
+      const pic = list.frameAt(this.presentation.currentFrame - o.ranges[0][0]);
+      if (!pic) return;
+      let entry = this.videoCanvases.get(index);
+      if (!entry) {
+        const canvas = this.doc.createElement('canvas');
+        canvas.width = list.width;
+        canvas.height = list.height;
+        const ctx = canvas.getContext('2d');
+        entry = { canvas, ctx, image: ctx.createImageData(list.width, list.height) };
+        this.videoCanvases.set(index, entry);
+      }
+      new Uint32Array(entry.image.data.buffer).set(pic.data);
+      entry.ctx.putImageData(entry.image, 0, 0);
+      this.ctx.imageSmoothingEnabled = true;
+      this.ctx.drawImage(entry.canvas, o.x, o.y, o.width, o.height);
+    }
+
+    drawPath(o) {
+      const p = this.presentation, ctx = this.ctx;
+      if (!visibleAt(o, p.currentFrame)) { o.newlyShown = true; return; }
+      const s = p.pathState(o);
+      const state = o.states[s];
+      const pts = o.path.points;
+      if (state.picture >= 0 && this.pictures[state.picture]) {
+        this.drawPicture(this.pictures[state.picture], o);
+      } else if (state.lineWidth >= 1 && pts.length >= 2) {
+        const colour = '#' + state.colour.toString(16).padStart(6, '0');
+        const line = o.path.drawPoints(o.curve);
+        ctx.strokeStyle = colour;
+        ctx.lineWidth = state.lineWidth === 1 ? 1 : state.lineWidth * 2;
+        ctx.lineJoin = 'round';
+        ctx.lineCap = 'round';
+        ctx.beginPath();
+        ctx.moveTo(line[0].x + 0.5, line[0].y + 0.5);
+        for (let i = 1; i < line.length; i++) ctx.lineTo(line[i].x + 0.5, line[i].y + 0.5);
+        ctx.stroke();
+        const arrows = p.arrowsAt(o);
+        ctx.fillStyle = colour;
+        if (arrows.start) this.arrowhead(pts[0], pts[1], state.lineWidth);
+        if (arrows.end) this.arrowhead(pts[pts.length - 1], pts[pts.length - 2], state.lineWidth);
+      }
+      if (!p.thumbShownAt(o)) return;
+      p.updateThumb(o);
+      if (o.currentThumb >= o.thumbs.length) o.currentThumb = 0;
+      const thumb = this.pictures[o.thumbs[o.currentThumb]];
+      if (!thumb) return;
+      ctx.save();
+      ctx.translate(o.thumbX, o.thumbY);
+      if (o.thumbDirection === 1 && o.facing === 1) ctx.scale(-1, 1);
+      else if (o.thumbDirection === 2 && (o.thumbDx || o.thumbDy)) ctx.rotate(Math.atan2(o.thumbDy, o.thumbDx));
+      ctx.drawImage(thumb, -Math.trunc(thumb.width / 2), -Math.trunc(thumb.height / 2));
+      ctx.restore();
+    }
+
+    arrowhead(A, B, w) {
+      const k = (2 * w + 3) / (Math.hypot(B.x - A.x, B.y - A.y) + 0.1);
+      const p = trunc((B.y - A.y) * k), q = trunc((B.x - A.x) * k);
+      const ctx = this.ctx;
+      ctx.beginPath();
+      ctx.moveTo(A.x - p, A.y + q);
+      ctx.lineTo(A.x + p, A.y - q);
+      ctx.lineTo(A.x - q, A.y - p);
+      ctx.closePath();
+      ctx.fill();
+    }
+  }
+
+  function readAppletElement(el) {
+    const attrs = {};
+    for (const a of el.attributes) attrs[a.name] = a.value;
+    const params = {};
+    for (const param of el.getElementsByTagName('param')) {
+      const name = param.getAttribute('name');
+      if (name) params[name] = param.getAttribute('value') || '';
+    }
+    return appletConfig(attrs, params);
+  }
+
+  function isOurApplet(el) {
+    const code = (el.getAttribute('code') || '').toLowerCase();
+    const archive = (el.getAttribute('archive') || '').toLowerCase();
+    return code === 'tavlin.class' || /(^|,)\s*tavlin\.jar\s*(,|$)/.test(archive);
+  }
+
+  // Puts a stage in place of every TAVLIN applet of the page; returns the viewers.
+  function start(doc) {
+    const viewers = [];
+    for (const el of Array.from(doc.getElementsByTagName('applet'))) {
+      if (!isOurApplet(el)) continue;
+      const viewer = new Viewer(el, readAppletElement(el));
+      viewers.push(viewer);
+      viewer.run();
+    }
+    return viewers;
+  }
+
+  function startWhenReady(doc) {
+    const go = () => { api.viewers = start(doc); };
+    if (doc.readyState === 'loading') doc.addEventListener('DOMContentLoaded', go, { once: true });
+    else go();
+  }
+
   const api = {
     CONTENT_KEY_FIRST, CONTENT_KEY_SECOND, CONTENT_HEADER_WORD, contentKeyText, TavlinError,
     ncrfUnwrap, ncrfWrap, desParityKey, desKeySchedule, desCbc, parseContent,
     KIND_VIDEO, KIND_IMAGE, KIND_PATH, EVENT_PLAY, EVENT_JUMP, EVENT_SOUND, EVENT_LINK, EVENT_PARAM,
     BlockIndexDecoder, parseFrameList, FrameList, newPicture, scaleAveraged, fitToSize, reduceWide,
     muLawDecode, parseSunAudio, crc32, unzip, safeEntryName, ZIP_LIMITS, Path,
+    Presentation, visibleAt, parseParams, safeLinkUrl, appletConfig,
+    Viewer, start, startWhenReady, decodePixels, viewers: [],
   };
   return api;
 });
