@@ -709,7 +709,7 @@
     const n = ~byte & 0xff;
     const m = n & 0x7f;
     const v = Math.trunc((Math.pow(256, m / 128) - 1) * MU_LAW_SCALE);
-    return n & 0x80 ? -v : v;
+    return n & 0x80 && v ? -v : v;
   }
 
   // Returns {sampleRate, samples: Float32Array in -1..1}.
