@@ -1424,6 +1424,7 @@
 
   const TOUCH_GRAB_CSS_PIXELS = 28;
   const LOAD_CONCURRENCY = 6;
+  const TIMER_STEP_MS = 10;
 
   const FILE_MESSAGE = 'This page cannot play when it is opened as a file: browsers do not let it read its own files ' +
     'from the disk. View it through a web server instead, for example with the studio\'s preview, or with ' +
@@ -1518,7 +1519,7 @@
         this.canvas.width = w;
         this.canvas.height = h;
       }
-      this.dirty = true;
+      if (this.presentation) this.requestDraw();
     }
 
     showMessage(text) {
@@ -1593,7 +1594,7 @@
       this.content = content;
       const p = this.presentation = new Presentation(content, {
         now: () => 1 + Math.floor(this.win.performance.now()),
-        redraw: () => { this.dirty = true; },
+        redraw: () => this.requestDraw(),
         playSound: (i, repeat) => this.playSound(i, repeat),
         stopSound: () => this.stopSound(),
         openLink: (target, address) => this.openLink(target, address),
@@ -1624,6 +1625,7 @@
       const jobs = [];
       content.pictures.forEach((name, i) => jobs.push(async () => {
         this.pictures[i] = await decodeBitmap(await this.file(name)).catch(() => fail(`The picture "${name}" cannot be decoded.`));
+        this.requestDraw();
       }));
       content.sounds.forEach((name, i) => jobs.push(async () => { this.sounds[i] = parseSunAudio(await this.file(name), name); }));
       // Whole frames and key patches of every list first, then the differences.
@@ -1641,7 +1643,7 @@
             fail(e instanceof TavlinError && !/decoded/.test(e.message) ? e.message : `The frame picture "${file}" cannot be decoded.`);
           }
           list.setPicture(r, pixels);
-          this.dirty = true;
+          this.requestDraw();
         });
       }
       let done = 0;
@@ -1778,19 +1780,29 @@
       box.addEventListener('focus', () => { if (!p.activePath) p.focusPath(0); });
     }
 
+    // Events run on their own timer, drawing on animation frames: a hidden
+    // page stops drawing but its events still keep time.
     loop() {
-      const step = () => {
+      this.win.setInterval(() => {
         this.presentation.timerStep();
-        if (this.dirty) {
-          this.dirty = false;
-          const t0 = this.win.performance.now();
-          this.draw();
-          this.lastDrawMs = this.win.performance.now() - t0;
-          this.element.setAttribute('data-tavlin-frame', String(this.presentation.currentFrame));
-        }
-        this.win.requestAnimationFrame(step);
-      };
-      this.win.requestAnimationFrame(step);
+        if (this.dirty) this.requestDraw();
+      }, TIMER_STEP_MS);
+      this.requestDraw();
+    }
+
+    requestDraw() {
+      this.dirty = true;
+      if (this.drawPending) return;
+      this.drawPending = true;
+      this.win.requestAnimationFrame(() => {
+        this.drawPending = false;
+        if (!this.dirty) return;
+        this.dirty = false;
+        const t0 = this.win.performance.now();
+        this.draw();
+        this.lastDrawMs = this.win.performance.now() - t0;
+        this.element.setAttribute('data-tavlin-frame', String(this.presentation.currentFrame));
+      });
     }
 
     // --- drawing ---
