@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "render/stage_renderer.h"
 #include "document/document.h"
@@ -30,33 +31,8 @@ namespace tavlin::cli {
 
 namespace {
 
-// Answers the missing-media question with "b_ignore" (the second button) and
-// prints it as a warning; no dialog ever opens.
-class CliPrompts : public Prompts {
-public:
-    void showMessage(const std::string& text) override { std::fprintf(stderr, "tavlin: %s\n", text.c_str()); }
-    int askChoice(const std::string& text, const std::vector<std::string>& labels) override {
-        std::fprintf(stderr, "tavlin: warning: %s\n", text.c_str());
-        return labels.size() >= 2 ? 1 : -1;
-    }
-    std::optional<std::string> openFile(const std::string&, const std::string&) override { return std::nullopt; }
-    std::optional<std::string> saveFile(const std::string&, const std::string&) override { return std::nullopt; }
-    std::optional<std::string> chooseFolder(const std::string&) override { return std::nullopt; }
-    std::optional<uint32_t> chooseColour(uint32_t) override { return std::nullopt; }
-};
-
-struct PromptsScope {
-    CliPrompts prompts;
-    PromptsScope() { installPrompts(&prompts); }
-    ~PromptsScope() { installPrompts(nullptr); }
-};
-
 std::unique_ptr<Document> openProject(const std::string& path, int* status) {
-    // The real texts of the questions and warnings live in the resource folder.
-    if (resources().Path().empty()) {
-        std::string res = joinPath(executableDir(), "res");
-        if (isDirectory(res)) resources().Open(res);
-    }
+    openResourceFolder();
     std::string error;
     auto doc = loadProjectFile(path, &error);
     if (!doc) *status = fail(path, error);
@@ -90,50 +66,6 @@ const char* eventKindName(int32_t kind) {
 }
 
 std::string mediaName(const MediaResource* r) { return r ? r->name : std::string(); }
-
-// JSON text: quotes, backslashes and control characters escaped; bytes that
-// are not UTF-8 become U+FFFD so the output is always valid JSON.
-std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    size_t i = 0;
-    while (i < s.size()) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += char(c);
-            ++i;
-        } else if (c < 0x20 || c == 0x7F) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-            ++i;
-        } else if (c < 0x80) {
-            out += char(c);
-            ++i;
-        } else {
-            size_t n = (c >= 0xC2 && c <= 0xDF) ? 2 : (c >= 0xE0 && c <= 0xEF) ? 3 : (c >= 0xF0 && c <= 0xF4) ? 4 : 0;
-            bool ok = n > 0 && i + n <= s.size();
-            for (size_t k = 1; ok && k < n; ++k) ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-            if (ok && n == 3) {
-                unsigned char c1 = static_cast<unsigned char>(s[i + 1]);
-                ok = !(c == 0xE0 && c1 < 0xA0) && !(c == 0xED && c1 >= 0xA0);
-            }
-            if (ok && n == 4) {
-                unsigned char c1 = static_cast<unsigned char>(s[i + 1]);
-                ok = !(c == 0xF0 && c1 < 0x90) && !(c == 0xF4 && c1 >= 0x90);
-            }
-            if (ok) {
-                out.append(s, i, n);
-                i += n;
-            } else {
-                out += "\\ufffd";
-                ++i;
-            }
-        }
-    }
-    out += '"';
-    return out;
-}
 
 // Plain text: names are shown quoted with the same escapes, one item a line.
 std::string textString(const std::string& s) { return jsonString(s); }

@@ -13,6 +13,7 @@
 #include "document/document.h"
 #include "document/drag_path.h"
 #include "document/project_file.h"
+#include "publish/content_file.h"
 #include "media/media_registry.h"
 #include "base/paths.h"
 #include "core/prompts.h"
@@ -485,9 +486,9 @@ int32_t MainWindow::Open(const std::string& given, int32_t dropX, int32_t dropY)
     case OpenKind::Video:
     case OpenKind::Image: return ImportMedia(kind, path, dropX, dropY);
     case OpenKind::Sound: return ImportMedia(kind, path, -1, -1);
-    case OpenKind::Content:
+    case OpenKind::Content: return OpenContent(path);
     case OpenKind::Qmb:
-        // Their readers come with publishing; the open document stays.
+        // Its reader comes with the side-format import; the open document stays.
         ShowMessage("%s", withPath(str("e_cant_open"), path).c_str());
         return 0;
     case OpenKind::Project: break;
@@ -506,6 +507,24 @@ int32_t MainWindow::Open(const std::string& given, int32_t dropX, int32_t dropY)
     Redraw();
     UpdateTitle();
     recentFiles().Add(path);
+    return 1;
+}
+
+int32_t MainWindow::OpenContent(const std::string& path) {
+    if (!CloseDocument()) return 0;
+    NewDocument();
+    // Read into a document of its own, so a damaged file leaves the empty one.
+    auto loaded = std::make_unique<Document>(0, 0);
+    ContentResult result = loadContentFile(path, *loaded);
+    if (!result) {
+        ShowMessage("%s (%s)", withPath(str("e_cant_open"), path).c_str(), result.reason.c_str());
+        return 0;
+    }
+    loaded->setFileName(std::filesystem::path(path).replace_extension(".tvl").string());
+    AttachDocument(std::move(loaded));
+    setEditMode(*this, true);
+    Redraw();
+    UpdateTitle();
     return 1;
 }
 

@@ -110,6 +110,8 @@ public:
     ToolboxWindow* toolbox() const { return toolbox_.get(); }
     // Media imports come with their own commands; until then they refuse.
     virtual int32_t ImportMedia(OpenKind kind, const std::string& path, int32_t dropX, int32_t dropY);
+    // A published content file rebuilt as a new document named after it with ".tvl".
+    int32_t OpenContent(const std::string& path);
 
     // State the tests look at.
     Document* doc() const { return doc_.get(); }

@@ -35,6 +35,12 @@ const char kUsage[] =
     "  project normalize IN.tvl OUT.tvl       read and write back\n"
     "  project render FILE.tvl FRAME OUT.png [--edit]\n"
     "\n"
+    "Publications:\n"
+    "  content write PROJECT.tvl OUTDIR [--date YYYYMMDD]\n"
+    "                                         recount the media, write OUTDIR/tavlin.txt\n"
+    "  content read FILE OUT.tvl              a published content file back as a project\n"
+    "  content dump FILE [--json]             every field of a content file\n"
+    "\n"
     "Exit status 0 on success; 1 with one line on standard error on failure.\n";
 
 }  // namespace
@@ -55,6 +61,7 @@ int main(int argc, char** argv) {
     if (group == "image") return cli::imageCommand(rest);
     if (group == "audio") return cli::audioCommand(rest);
     if (group == "project") return cli::projectCommand(rest);
+    if (group == "content") return cli::contentCommand(rest);
     std::fprintf(stderr, "tavlin: unknown command '%s' (see tavlin --help)\n", group.c_str());
     return 1;
 }
