@@ -511,15 +511,15 @@ int32_t MainWindow::Open(const std::string& given, int32_t dropX, int32_t dropY)
 }
 
 int32_t MainWindow::OpenContent(const std::string& path) {
-    if (!CloseDocument()) return 0;
-    NewDocument();
-    // Read into a document of its own, so a damaged file leaves the empty one.
+    // Read into a document of its own first, so a damaged file leaves the
+    // open document as it was.
     auto loaded = std::make_unique<Document>(0, 0);
     ContentResult result = loadContentFile(path, *loaded);
     if (!result) {
         ShowMessage("%s (%s)", withPath(str("e_cant_open"), path).c_str(), result.reason.c_str());
         return 0;
     }
+    if (!CloseDocument()) return 0;
     loaded->setFileName(std::filesystem::path(path).replace_extension(".tvl").string());
     AttachDocument(std::move(loaded));
     setEditMode(*this, true);
