@@ -307,13 +307,13 @@ DragPath* pickPath(Document& doc, int32_t x, int32_t y) {
     return best;
 }
 
-void dragTo(Document& doc, int32_t x, int32_t y) {
+bool dragTo(Document& doc, int32_t x, int32_t y) {
     if (!doc.editMode) {
         const auto* play = static_cast<const PlayEvent*>(doc.runningEvent[kPlayEvent]);
-        if (play && !play->interruptible) return;
+        if (play && !play->interruptible) return false;
     }
     DragPath* active = doc.activeDragPath;
-    if (!active) return;
+    if (!active) return false;
     double frame = doc.currentFrame;
     if (!active->visibleAt(doc.currentFrame)) {
         DragPath* other = pickPath(doc, x, y);
@@ -335,7 +335,7 @@ void dragTo(Document& doc, int32_t x, int32_t y) {
     }
     double rounded = std::trunc(frame + 0.5);
     doc.seekCodedFrame(rounded >= 2147483647.0 ? std::numeric_limits<int32_t>::max() : truncToInt(rounded));
-    if (doc.view) doc.view->showCursor("cfingergrip.png");
+    return true;
 }
 
 }  // namespace tavlin

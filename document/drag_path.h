@@ -108,6 +108,7 @@ protected:
 DragPath* pickPath(Document& document, int32_t x, int32_t y);
 // The play tool's drag: maps the pointer on the active path (handing over to
 // another path where allowed) and seeks the coded frame at or before it.
-void dragTo(Document& document, int32_t x, int32_t y);
+// False when there is nothing to drag.
+bool dragTo(Document& document, int32_t x, int32_t y);
 
 }  // namespace tavlin

@@ -23,8 +23,6 @@ public:
     virtual void redraw() = 0;
     // The document's file name changed; the window title follows it.
     virtual void setTitle(const std::string& fileName) = 0;
-    // Show a cursor picture from the resource folder over the stage.
-    virtual void showCursor(const std::string& picture) { (void)picture; }
 };
 
 // The object information window (it shows one object or event at a time).

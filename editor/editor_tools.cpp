@@ -58,21 +58,21 @@ void setEditMode(EditorView& view, bool edit) {
 bool toolboxCommand(EditorView& view, int32_t button) {
     Document* doc = view.document();
     switch (button) {
-    case 0: setEditMode(view, false); return true;
-    case 1: setEditMode(view, true); return true;
-    case 4:
-    case 5:
-    case 8:
-    case 9:
-    case 10:
-    case 11: activateDrawing(view, button); return true;
-    case 6:
-    case 7:
+    case kPlayModeButton: setEditMode(view, false); return true;
+    case kEditModeButton: setEditMode(view, true); return true;
+    case kDrawPlayButtonButton:
+    case kDrawJumpButtonButton:
+    case kDrawPathButton:
+    case kDrawOvalButton:
+    case kDrawVerticalLineButton:
+    case kDrawHorizontalLineButton: activateDrawing(view, button); return true;
+    case kSetInButton:
+    case kSetOutButton:
         if (!doc) return true;
-        (button == 6 ? doc->inPoint : doc->outPoint) = doc->currentFrame;
+        (button == kSetInButton ? doc->inPoint : doc->outPoint) = doc->currentFrame;
         view.redraw();
         return true;
-    case 12: flipSelectedPaths(view); return true;
+    case kFlipPathButton: flipSelectedPaths(view); return true;
     default: return false;
     }
 }

@@ -6,21 +6,14 @@
 
 #include <cstdint>
 
+#include "core/cursor_ids.h"
+
 namespace tavlin {
 
 class Document;
 class MediaObject;
 class Tool;
 struct Image;
-
-// Ids of the UI's built-in cursor table, by the role the tools give them.
-constexpr int32_t kCursorSegment = 7;
-constexpr int32_t kCursorPoint = 8;  // also the normal arrow
-constexpr int32_t kCursorGrab = 9;
-constexpr int32_t kCursorMove = 11;
-constexpr int32_t kCursorResizeRising = 14;   // top-right and bottom-left corners
-constexpr int32_t kCursorResizeFalling = 15;  // top-left and bottom-right corners
-constexpr int32_t kCursorNeutral = 16;
 
 // Mouse modifier bits.
 constexpr int32_t kModifierShift = 1;
@@ -66,10 +59,25 @@ public:
 // 0 or below, where the tools do nothing.
 int32_t editingTolerance(double zoom);
 
-// Tool table entries (tool box button indices).
+// The tool box buttons; the tool table has one entry per button.
+enum ToolboxButton : int32_t {
+    kPlayModeButton = 0,
+    kEditModeButton = 1,
+    kInsertVideoButton = 2,
+    kInsertImageButton = 3,
+    kDrawPlayButtonButton = 4,
+    kDrawJumpButtonButton = 5,
+    kSetInButton = 6,
+    kSetOutButton = 7,
+    kDrawPathButton = 8,
+    kDrawOvalButton = 9,
+    kDrawVerticalLineButton = 10,
+    kDrawHorizontalLineButton = 11,
+    kFlipPathButton = 12,
+};
 constexpr int32_t kToolCount = 13;
-constexpr int32_t kPlayToolEntry = 0;
-constexpr int32_t kEditToolEntry = 1;
+constexpr int32_t kPlayToolEntry = kPlayModeButton;
+constexpr int32_t kEditToolEntry = kEditModeButton;
 // The tool of a table entry; null for the empty entries and outside 0..12.
 // The tools are made on first use and live until the program ends.
 Tool* editorTool(int32_t index);

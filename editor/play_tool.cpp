@@ -1,5 +1,7 @@
 #include "editor/play_tool.h"
 
+#include "core/resource_folder.h"
+
 #include "document/document.h"
 #include "document/drag_path.h"
 #include "document/event.h"
@@ -48,7 +50,11 @@ void PlayTool::hover(EditorView& view, int32_t x, int32_t y) {
 void PlayTool::drag(EditorView& view, int32_t x, int32_t y, int32_t) {
     Document* doc = usable(view);
     if (!doc) return;
-    dragTo(*doc, x, y);
+    if (!dragTo(*doc, x, y)) return;
+    // The hand closes on the path while it drags.
+    if (gripCursor_ < 0)
+        if (const Image* picture = resources().Image("cfingergrip.png")) gripCursor_ = view.makeCursor(*picture, 0, 0);
+    if (gripCursor_ >= 0) view.setCursor(gripCursor_);
 }
 
 void PlayTool::release(EditorView& view, int32_t, int32_t) {

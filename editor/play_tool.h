@@ -15,6 +15,9 @@ public:
     void hover(EditorView& view, int32_t x, int32_t y) override;
     void drag(EditorView& view, int32_t x, int32_t y, int32_t modifiers) override;
     void release(EditorView& view, int32_t x, int32_t y) override;
+
+private:
+    int32_t gripCursor_ = -1;  // made from its picture on the first drag
 };
 
 }  // namespace tavlin

@@ -16,6 +16,7 @@
 #include "publish/content_file.h"
 #include "media/media_registry.h"
 #include "base/paths.h"
+#include "core/key_codes.h"
 #include "core/prompts.h"
 #include "core/recent_files.h"
 #include "core/resource_folder.h"
@@ -381,17 +382,17 @@ void MainWindow::hoverAgain() {
 
 void MainWindow::OnKey(int32_t code) {
     switch (code) {
-    case 8:
-    case 4: Command(kCmdDelete); return;
-    case 26: Command(kCmdUndo); return;
-    case 18: Command(kCmdRedo); return;
-    case 24: Command(kCmdCut); return;
-    case 3: Command(kCmdCopy); return;
-    case 22: Command(kCmdPaste); return;
-    case 2: moveSelection(-1, 0); return;
-    case 6: moveSelection(1, 0); return;
-    case 16: moveSelection(0, -1); return;
-    case 14: moveSelection(0, 1); return;
+    case Key::Backspace:
+    case Key::Delete: Command(kCmdDelete); return;
+    case Key::ctrl('Z'): Command(kCmdUndo); return;
+    case Key::ctrl('R'): Command(kCmdRedo); return;
+    case Key::ctrl('X'): Command(kCmdCut); return;
+    case Key::ctrl('C'): Command(kCmdCopy); return;
+    case Key::ctrl('V'): Command(kCmdPaste); return;
+    case Key::Left: moveSelection(-1, 0); return;
+    case Key::Right: moveSelection(1, 0); return;
+    case Key::Up: moveSelection(0, -1); return;
+    case Key::Down: moveSelection(0, 1); return;
     default: return;  // a stray "q" must not end the program
     }
 }

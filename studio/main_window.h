@@ -154,7 +154,8 @@ public:
 
     // DocumentView.
     void setTitle(const std::string&) override { UpdateTitle(); }
-    void showCursor(const std::string& picture) override;
+    // Shows a cursor picture from the resource folder over the stage.
+    void showCursor(const std::string& picture);
 
     // Stage pixel under a client pixel.
     int32_t stageX(int32_t x) const;

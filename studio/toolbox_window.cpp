@@ -32,7 +32,8 @@ constexpr ButtonInfo kButtons[ToolboxWindow::kButtonCount] = {
 };
 
 // Buttons whose tool the editor's active tool can be.
-constexpr int32_t kDrawingButtons[] = {4, 5, 8, 9, 10, 11};
+constexpr int32_t kDrawingButtons[] = {kDrawPlayButtonButton, kDrawPathButton,         kDrawJumpButtonButton,
+                                       kDrawOvalButton,       kDrawVerticalLineButton, kDrawHorizontalLineButton};
 
 constexpr uint32_t kPressedFace = 0xFFFFFF;
 constexpr uint32_t kHighlight = 0xFFFFFF;
@@ -98,7 +99,7 @@ int32_t ToolboxWindow::ButtonAt(int32_t x, int32_t y) {
 
 bool ToolboxWindow::ButtonAvailable(int32_t index) {
     // The imports come with the media import commands.
-    return index >= 0 && index < kButtonCount && index != 2 && index != 3;
+    return index >= 0 && index < kButtonCount && index != kInsertVideoButton && index != kInsertImageButton;
 }
 
 std::unique_ptr<ToolboxWindow> ToolboxWindow::Create(Window* owner, EditorView& view, int32_t x, int32_t y) {
@@ -143,8 +144,8 @@ bool ToolboxWindow::DrawnPressed(int32_t index) const {
     if (index < 0 || index >= kButtonCount) return false;
     if (index == held_ && heldInside_) return true;
     Document* doc = view_.document();
-    if (!doc || !doc->editMode) return index == 0;
-    if (index == 1) return true;
+    if (!doc || !doc->editMode) return index == kPlayModeButton;
+    if (index == kEditModeButton) return true;
     Tool* active = view_.activeTool();
     for (int32_t b : kDrawingButtons)
         if (b == index) return active && editorTool(b) == active;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "canvas/canvas.h"
+#include "core/key_codes.h"
 #include "ui/control.h"
 #include "ui/window.h"
 
@@ -172,9 +173,9 @@ void Slider::Paint(Canvas& canvas, int32_t x, int32_t y, int32_t w, int32_t h) {
 
 bool Slider::OnKey(int32_t code) {
     int32_t before = position_;
-    if (code == 2 || code == 16) {
+    if (code == Key::Left || code == Key::Up) {
         if (position_ > minimum_) --position_;
-    } else if (code == 6 || code == 14) {
+    } else if (code == Key::Right || code == Key::Down) {
         if (position_ < maximum_) ++position_;
     } else {
         return false;

@@ -4,19 +4,13 @@
 
 #include <cstdint>
 
+#include "core/cursor_ids.h"
 #include "media/image.h"
 
 class QCursor;
 
 namespace tavlin {
 
-constexpr int32_t kBuiltInCursorCount = 21;
-// Ids with a fixed role (controls and long operations ask for them).
-constexpr int32_t kCursorCross = 0;
-constexpr int32_t kCursorWait = 4;
-constexpr int32_t kCursorArrow = 8;
-constexpr int32_t kCursorSliderHorizontal = 12;
-constexpr int32_t kCursorSliderVertical = 13;
 
 // A shape as AND and XOR masks, two bytes per row, leftmost pixel in the high
 // bit: AND 1 XOR 0 transparent, AND 0 XOR 0 black, AND 0 XOR 1 white,

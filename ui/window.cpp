@@ -1,5 +1,7 @@
 #include "ui/window.h"
 
+#include "core/key_codes.h"
+
 #include <QAction>
 #include <QActionEvent>
 #include <QMenu>
@@ -49,23 +51,23 @@ int32_t modifiersOf(Qt::KeyboardModifiers m) {
 // key to Qt.
 int32_t translateKey(const QKeyEvent* ev) {
     switch (ev->key()) {
-    case Qt::Key_Left: return 2;
-    case Qt::Key_Right: return 6;
-    case Qt::Key_Up: return 16;
-    case Qt::Key_Down: return 14;
-    case Qt::Key_Home: return 1;
-    case Qt::Key_End: return 5;
-    case Qt::Key_Delete: return 4;
+    case Qt::Key_Left: return Key::Left;
+    case Qt::Key_Right: return Key::Right;
+    case Qt::Key_Up: return Key::Up;
+    case Qt::Key_Down: return Key::Down;
+    case Qt::Key_Home: return Key::Home;
+    case Qt::Key_End: return Key::End;
+    case Qt::Key_Delete: return Key::Delete;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return 9;
-    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Backtab: return Key::Tab;
+    case Qt::Key_Backspace: return Key::Backspace;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Escape: return 27;
+    case Qt::Key_Enter: return Key::Enter;
+    case Qt::Key_Escape: return Key::Escape;
     default: break;
     }
     if ((ev->modifiers() & Qt::ControlModifier) && ev->key() >= Qt::Key_A && ev->key() <= Qt::Key_Z)
-        return int32_t(ev->key() - Qt::Key_A + 1);
+        return Key::ctrl(char('A' + (ev->key() - Qt::Key_A)));
     QString text = ev->text();
     if (!text.isEmpty()) {
         uint32_t c = text.toUcs4().value(0);
@@ -646,7 +648,7 @@ void Window::RouteButton(bool left, bool down, int32_t x, int32_t y, int32_t mod
 }
 
 void Window::RouteKey(int32_t code) {
-    if (code == 9 && !controls_.empty()) {
+    if (code == Key::Tab && !controls_.empty()) {
         CycleFocus();
         return;
     }

@@ -39,12 +39,6 @@ ImageObject* addImage(Document& doc, int32_t x, int32_t y, int32_t w, int32_t h,
     return static_cast<ImageObject*>(doc.addObject(std::move(o)));
 }
 
-std::vector<std::string> names(const Document& doc) {
-    std::vector<std::string> out;
-    for (const auto& o : doc.objects) out.push_back(o->name);
-    return out;
-}
-
 class DrawingTest : public ::testing::Test {
 protected:
     void SetUp() override {
