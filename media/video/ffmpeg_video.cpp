@@ -94,7 +94,15 @@ bool FfmpegVideo::buildIndex() {
     bool allPts = true, allDts = true;
     while (av_read_frame(fmt_, packet_) >= 0) {
         if (packet_->stream_index == stream_) {
+            size_t size = 0;
+            const uint8_t* pal = av_packet_get_side_data(packet_, AV_PKT_DATA_PALETTE, &size);
+            if (pal && size == AVPALETTE_SIZE && palette_.empty()) palette_.assign(pal, pal + size);
             Packet p{packet_->pts, packet_->dts, (packet_->flags & AV_PKT_FLAG_KEY) != 0};
+            // Samples an edit list leaves out are decoded for reference only.
+            if (packet_->flags & AV_PKT_FLAG_DISCARD) {
+                av_packet_unref(packet_);
+                continue;
+            }
             allPts = allPts && p.pts != AV_NOPTS_VALUE;
             allDts = allDts && p.dts != AV_NOPTS_VALUE;
             packets.push_back(p);
@@ -163,6 +171,7 @@ bool FfmpegVideo::restartAt(int64_t keyDts) {
     // After a seek the decoder starts clean at a key frame; what comes before
     // one would decode against missing references.
     awaitingKey_ = byTimestamp_;
+    needPalette_ = true;
     lastReadDts_ = INT64_MIN;
     restartedAt_ = keyDts;
     return sought;
@@ -188,6 +197,15 @@ bool FfmpegVideo::decodeNext() {
             if (!awaitingKey_ || key) {
                 awaitingKey_ = false;
                 if (packet_->dts != AV_NOPTS_VALUE) lastReadDts_ = packet_->dts;
+                // Some containers hand the colour table over once, with the
+                // first packet read; every fresh start needs it again.
+                if (needPalette_ && !palette_.empty()) {
+                    if (!av_packet_get_side_data(packet_, AV_PKT_DATA_PALETTE, nullptr)) {
+                        uint8_t* pal = av_packet_new_side_data(packet_, AV_PKT_DATA_PALETTE, AVPALETTE_SIZE);
+                        if (pal) std::memcpy(pal, palette_.data(), AVPALETTE_SIZE);
+                    }
+                }
+                needPalette_ = false;
                 // A damaged packet gives no frame; the ones after it still may.
                 avcodec_send_packet(dec_, packet_);
             }
