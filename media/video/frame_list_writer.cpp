@@ -13,6 +13,7 @@
 #include "media/image/image_formats.h"
 #include "media/video/block_index_coder.h"
 #include "media/video/frame_scaler.h"
+#include "media/video/mosaic_jpeg.h"
 #include "media/video/ncrf_escape.h"
 
 namespace tavlin {
@@ -69,8 +70,9 @@ private:
     std::string name(char letter, int32_t record) const {
         return stem_ + letter + std::to_string(record) + ".jpg";
     }
-    bool writeJpeg(const std::string& file, const Image& picture, std::string& error) {
-        if (jpeg_.write(joinPath(folder_, file), picture)) return true;
+    bool writeJpeg(const std::string& file, const Image& picture, std::string& error, bool mosaic = true) {
+        const std::string target = joinPath(folder_, file);
+        if (mosaic ? writeMosaicJpeg(target, picture, jpeg_.quality) : jpeg_.write(target, picture)) return true;
         return failWith(error, file + " cannot be written");
     }
     void collect(const Image& frame, Patch& patch, uint32_t record, const std::vector<uint8_t>* changed);
@@ -237,7 +239,7 @@ bool Writer::run(std::string& error) {
         const std::string index = std::to_string(i);
         if (c == 1) {
             const std::string file = name('n', int32_t(record));
-            ok = writeJpeg(file, scaled, error);
+            ok = writeJpeg(file, scaled, error, false);
             lines_ += "N " + index + " " + file + "\n";
             reference = scaled;
             haveReference = true;
