@@ -287,10 +287,19 @@ bool FfmpegVideo::convert(Image& out) {
     sws_ = sws_getCachedContext(sws_, fw, fh, format, width_, height_, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr,
                                 nullptr, nullptr);
     if (!sws_) return false;
-    uint8_t* dst[4] = {reinterpret_cast<uint8_t*>(out.pixels.data()), nullptr, nullptr, nullptr};
-    int stride[4] = {width_ * 4, 0, 0, 0};
-    if (sws_scale(sws_, frame_->data, frame_->linesize, 0, fh, dst, stride) <= 0) return false;
-    for (uint32_t& p : out.pixels) p |= 0xFF000000u;
+    // swscale may write whole vector widths past a row's end, so it fills a
+    // padded buffer of its own and rows are copied out from there.
+    const int stride = (width_ * 4 + 63) / 64 * 64;
+    scratch_.resize(size_t(stride) * size_t(height_ + 1) + 64);
+    uint8_t* dst[4] = {scratch_.data(), nullptr, nullptr, nullptr};
+    int strides[4] = {stride, 0, 0, 0};
+    if (sws_scale(sws_, frame_->data, frame_->linesize, 0, fh, dst, strides) <= 0) return false;
+    for (int32_t y = 0; y < height_; ++y) {
+        const uint8_t* src = scratch_.data() + size_t(y) * size_t(stride);
+        uint32_t* row = out.row(y);
+        std::memcpy(row, src, size_t(width_) * 4);
+        for (int32_t x = 0; x < width_; ++x) row[x] |= 0xFF000000u;
+    }
     return true;
 }
 

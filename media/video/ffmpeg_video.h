@@ -93,6 +93,7 @@ private:
     int64_t lastReadDts_ = INT64_MIN;  // of the last packet given to the decoder
     int64_t restartedAt_ = INT64_MIN;  // key of the last restart
     std::string path_, demuxer_;
+    std::vector<uint8_t> scratch_;  // converted pixels, rows padded for swscale
     std::vector<uint8_t> palette_;  // the stream's colour table, when it has one
     bool needPalette_ = false;
 };
