@@ -97,7 +97,7 @@ const Image* VideoCapture::nextFrame() {
     if (out_ && !failed_) {
         // Frames land on the recording's own clock; a frame that comes too
         // soon after the last one is dropped.
-        const int64_t outPts = std::llround((seconds_ - startSeconds_) * rate_);
+        const int64_t outPts = int64_t(std::floor((seconds_ - startSeconds_) * rate_ + 1e-6));
         if (outPts > lastPts_ && seconds_ - startSeconds_ < limit_) {
             toYuv_ = sws_getCachedContext(toYuv_, frame_->width, frame_->height, AVPixelFormat(frame_->format),
                                           enc_->width, enc_->height, enc_->pix_fmt, SWS_BILINEAR, nullptr, nullptr,
