@@ -84,7 +84,8 @@ TEST_F(VideoCli, CaptureInfoFrameAndFrameListsEndToEnd) {
     r = run({"framelist", "info", list});
     EXPECT_EQ(r.out.substr(0, r.out.find('\n', r.out.find('\n') + 1) + 1), "48 32 10 10\nS 0 vcaps0.jpg\n");
     r = run({"framelist", "info", list, "--json"});
-    EXPECT_EQ(r.out.substr(0, 87), "{\"width\": 48, \"height\": 32, \"frames\": 10, \"records\": [[\"S\", 0, \"vcaps0.jpg\"], [\"D\", 1,");
+    EXPECT_TRUE(r.out.starts_with("{\"width\": 48, \"height\": 32, \"frames\": 10, \"records\": [[\"S\", 0, \"vcaps0.jpg\"], [\"D\", 1, "))
+        << r.out;
     r = run({"framelist", "frame", list, "9", dir.file("l9.png")});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readImage(dir.file("l9.png"))->height, 32);
