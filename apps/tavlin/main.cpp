@@ -30,6 +30,16 @@ const char kUsage[] =
     "Sounds:\n"
     "  audio convert IN OUT                   read IN, write OUT as Sun audio (.au)\n"
     "\n"
+    "Videos:\n"
+    "  video info FILE [--json]               width, height, frame count and rate\n"
+    "  video frame FILE N OUT.png             frame N as a PNG picture\n"
+    "  video capture OUT.avi --seconds S [--rate R]\n"
+    "                                         record from the configured capture input\n"
+    "  framelist write VIDEO OUT.txt [--size W H] [--skip N] [--jpeg-quality Q]\n"
+    "                 [--diff-quality Q] (--codes DIGITS | --key-every K)\n"
+    "  framelist info LIST.txt [--json]       header and frame records\n"
+    "  framelist frame LIST.txt N OUT.png     frame N of a frame list\n"
+    "\n"
     "Projects:\n"
     "  project info FILE.tvl [--json]         stage, objects, events and frame codes\n"
     "  project normalize IN.tvl OUT.tvl       read and write back\n"
@@ -62,6 +72,8 @@ int main(int argc, char** argv) {
     if (group == "audio") return cli::audioCommand(rest);
     if (group == "project") return cli::projectCommand(rest);
     if (group == "content") return cli::contentCommand(rest);
+    if (group == "video") return cli::videoCommand(rest);
+    if (group == "framelist") return cli::framelistCommand(rest);
     std::fprintf(stderr, "tavlin: unknown command '%s' (see tavlin --help)\n", group.c_str());
     return 1;
 }

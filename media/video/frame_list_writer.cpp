@@ -1,0 +1,327 @@
+#include "media/video/frame_list_writer.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "base/paths.h"
+#include "media/image/image_formats.h"
+#include "media/video/block_index_coder.h"
+#include "media/video/frame_scaler.h"
+#include "media/video/mosaic_jpeg.h"
+#include "media/video/ncrf_escape.h"
+
+namespace tavlin {
+
+namespace {
+
+constexpr int32_t kDiffPatchWidth = 320;             // 40 blocks per row
+constexpr int32_t kDiffBlocksPerRow = kDiffPatchWidth / 8;
+
+struct Entry {
+    uint32_t sum;     // R+G+B over the block's pixels
+    uint32_t record;  // the frame record the block belongs to
+    uint32_t block;   // its index in that frame
+    uint32_t position;
+};
+
+// A patch being filled: 8x8 cells side by side, row by row.
+struct Patch {
+    Image picture;
+    std::vector<Entry> entries;
+    std::string file;
+    bool open = false;
+};
+
+void copyCell(const Image& src, int32_t sx, int32_t sy, Image& dst, int32_t dx, int32_t dy) {
+    for (int32_t y = 0; y < 8 && sy + y < src.height && dy + y < dst.height; ++y) {
+        const uint32_t* s = src.row(sy + y) + sx;
+        uint32_t* d = dst.row(dy + y) + dx;
+        const int32_t n = std::min({8, src.width - sx, dst.width - dx});
+        std::memcpy(d, s, size_t(std::max(n, 0)) * 4);
+    }
+}
+
+class Writer {
+public:
+    Writer(Progress& progress, const std::string& path, VideoSource& source, const FrameListWriteOptions& options,
+           std::span<const uint8_t> flags)
+        : progress_(progress), path_(path), source_(source), o_(options), flags_(flags) {
+        const std::filesystem::path p(path);
+        folder_ = p.parent_path().string();
+        stem_ = p.stem().string();
+        perRow_ = (o_.width + 7) / 8;
+        rows_ = (o_.height + 7) / 8;
+        jpeg_.quality = std::clamp(o_.jpegQuality, 1, 100);
+    }
+
+    bool run(std::string& error);
+
+private:
+    bool failWith(std::string& error, const std::string& why) {
+        if (error.empty()) error = why;
+        return false;
+    }
+    std::string name(char letter, int32_t record) const {
+        return stem_ + letter + std::to_string(record) + ".jpg";
+    }
+    bool writeJpeg(const std::string& file, const Image& picture, std::string& error, bool mosaic = true) {
+        const std::string target = joinPath(folder_, file);
+        if (mosaic ? writeMosaicJpeg(target, picture, jpeg_.quality) : jpeg_.write(target, picture)) return true;
+        return failWith(error, file + " cannot be written");
+    }
+    void collect(const Image& frame, Patch& patch, uint32_t record, const std::vector<uint8_t>* changed);
+    // The patch's cells in descending order of their sums, and the entries in that order.
+    Image ordered(const Image& picture, std::vector<Entry>& entries) const;
+    bool flushDifference(std::string& error);
+    void changedBlocks(const Image& frame, const Image& reference, std::vector<uint8_t>& changed);
+
+    Progress& progress_;
+    std::string path_;
+    VideoSource& source_;
+    FrameListWriteOptions o_;
+    std::span<const uint8_t> flags_;
+    std::string folder_, stem_;
+    int32_t perRow_ = 0, rows_ = 0;
+    JpegFormat jpeg_;
+    std::string lines_;
+    std::vector<uint32_t> stream_;
+    Patch diff_;
+    std::vector<uint32_t> sums_, widened_;
+};
+
+void Writer::collect(const Image& frame, Patch& patch, uint32_t record, const std::vector<uint8_t>* changed) {
+    const int32_t patchPerRow = patch.picture.width / 8;
+    for (int32_t by = 0; by < rows_; ++by) {
+        for (int32_t bx = 0; bx < perRow_; ++bx) {
+            const uint32_t block = uint32_t(by * perRow_ + bx);
+            if (changed && !(*changed)[block]) continue;
+            const int32_t x0 = bx * 8, y0 = by * 8;
+            if ((frame.at(x0, y0) >> 24) == 0) continue;
+            const uint32_t k = uint32_t(patch.entries.size());
+            while (int64_t(k / uint32_t(patchPerRow)) * 8 >= patch.picture.height) {
+                Image taller(patch.picture.width, patch.picture.height * 2);
+                std::memcpy(taller.pixels.data(), patch.picture.pixels.data(), patch.picture.pixels.size() * 4);
+                patch.picture = std::move(taller);
+            }
+            uint32_t sum = 0;
+            for (int32_t y = y0; y < std::min(y0 + 8, frame.height); ++y)
+                for (int32_t x = x0; x < std::min(x0 + 8, frame.width); ++x) {
+                    const uint32_t p = frame.at(x, y);
+                    sum += (p >> 16 & 0xFF) + (p >> 8 & 0xFF) + (p & 0xFF);
+                }
+            copyCell(frame, x0, y0, patch.picture, int32_t(k % uint32_t(patchPerRow)) * 8,
+                     int32_t(k / uint32_t(patchPerRow)) * 8);
+            patch.entries.push_back({sum, record, block, k});
+        }
+    }
+}
+
+Image Writer::ordered(const Image& picture, std::vector<Entry>& entries) const {
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.sum > b.sum; });
+    Image out(picture.width, picture.height);
+    const uint32_t perRow = uint32_t(picture.width / 8);
+    for (uint32_t k = 0; k < entries.size(); ++k) {
+        const uint32_t from = entries[k].position;
+        copyCell(picture, int32_t(from % perRow) * 8, int32_t(from / perRow) * 8, out, int32_t(k % perRow) * 8,
+                 int32_t(k / perRow) * 8);
+    }
+    return out;
+}
+
+bool Writer::flushDifference(std::string& error) {
+    diff_.open = false;
+    std::vector<Entry>& entries = diff_.entries;
+    const size_t n = entries.size();
+    if (n >= BlockIndexCoder::kLimit) return failWith(error, "a difference patch holds too many blocks");
+    bool ok;
+    if (n == 0) {
+        ok = writeJpeg(diff_.file, Image(1, 1), error);
+    } else {
+        const int32_t height = int32_t((n + kDiffBlocksPerRow - 1) / kDiffBlocksPerRow) * 8;
+        diff_.picture.pixels.resize(size_t(diff_.picture.width) * size_t(height));
+        diff_.picture.height = height;
+        ok = writeJpeg(diff_.file, ordered(diff_.picture, entries), error);
+    }
+    stream_.push_back(uint32_t(n));
+    for (const Entry& e : entries) {
+        stream_.push_back(e.record);
+        stream_.push_back(e.block);
+    }
+    entries.clear();
+    return ok;
+}
+
+// A block counts as changed when it, or one of its eight neighbours, differs
+// from the reference by at least 96 * (100 - quality) summed over its pixels
+// and channels.
+void Writer::changedBlocks(const Image& frame, const Image& reference, std::vector<uint8_t>& changed) {
+    sums_.assign(size_t(perRow_) * size_t(rows_), 0);
+    for (int32_t y = 0; y < frame.height; ++y) {
+        const uint32_t* a = frame.row(y);
+        const uint32_t* b = reference.row(y);
+        uint32_t* blockRow = sums_.data() + size_t(y / 8) * size_t(perRow_);
+        for (int32_t x = 0; x < frame.width; ++x) {
+            const uint32_t p = a[x], q = b[x];
+            const int dr = int(p >> 16 & 0xFF) - int(q >> 16 & 0xFF);
+            const int dg = int(p >> 8 & 0xFF) - int(q >> 8 & 0xFF);
+            const int db = int(p & 0xFF) - int(q & 0xFF);
+            blockRow[x >> 3] += uint32_t(std::abs(dr) + std::abs(dg) + std::abs(db));
+        }
+    }
+    widened_.assign(sums_.size(), 0);
+    for (int32_t by = 0; by < rows_; ++by)
+        for (int32_t bx = 0; bx < perRow_; ++bx) {
+            uint32_t most = 0;
+            for (int32_t y = std::max(by - 1, 0); y <= std::min(by + 1, rows_ - 1); ++y)
+                for (int32_t x = std::max(bx - 1, 0); x <= std::min(bx + 1, perRow_ - 1); ++x)
+                    most = std::max(most, sums_[size_t(y) * size_t(perRow_) + size_t(x)]);
+            widened_[size_t(by) * size_t(perRow_) + size_t(bx)] = most;
+        }
+    const int64_t threshold = int64_t(96) * (100 - o_.diffQuality);
+    changed.resize(sums_.size());
+    for (size_t i = 0; i < sums_.size(); ++i) changed[i] = int64_t(widened_[i]) >= threshold;
+}
+
+bool Writer::run(std::string& error) {
+    if (o_.width <= 0 || o_.height <= 0 || !imageSizeAllowed(o_.width, o_.height))
+        return failWith(error, "the size to write is not usable");
+    if (int64_t(perRow_) * rows_ >= BlockIndexCoder::kLimit)
+        return failWith(error, "a frame of this size has too many blocks for a frame list");
+    // The list goes to a file beside the target and replaces it only once whole.
+    const std::string temp = path_ + ".tavlin-" + std::to_string(::getpid()) + ".tmp";
+    std::FILE* out = std::fopen(temp.c_str(), "wb");
+    if (!out) return failWith(error, path_ + " cannot be created: " + std::strerror(errno));
+
+    const int64_t count = std::max(source_.frameCount, 0);
+    const int64_t step = int64_t(std::max(o_.skip, 0)) + 1;
+    const int64_t frames = (count + step - 1) / step;
+    int64_t flagged = 0;
+    auto code = [&](int64_t i) { return size_t(i) < flags_.size() ? flags_[size_t(i)] & 3 : 0; };
+    for (int64_t i = 0; i < frames; ++i) flagged += code(i) != 0;
+    progress_.begin(o_.title);
+
+    const int32_t diffHeight = std::max(o_.diffSumHeight, 8);
+    Image scaled(o_.width, o_.height), reference;
+    bool haveReference = false;
+    FrameScaler scaler;
+    std::vector<uint8_t> changed;
+    int64_t record = 0;
+    bool ok = true;
+    for (int64_t i = 0; i < frames && ok; ++i) {
+        if (!progress_.update(record, flagged)) {
+            ok = failWith(error, "stopped");
+            break;
+        }
+        const int c = code(i);
+        if (c == 0) continue;
+        const Image* frame = source_.frameAt(int32_t(i * step));
+        if (!frame || frame->empty()) continue;
+        if (diff_.open && (c != 3 || diff_.picture.height > diffHeight)) {
+            if (!flushDifference(error)) {
+                ok = false;
+                break;
+            }
+        }
+        if (!scaler.scale(*frame, scaled)) {
+            auto s = scaleAveraged(*frame, o_.width, o_.height);
+            if (!s) {
+                ok = failWith(error, "not enough memory to scale a frame");
+                break;
+            }
+            scaled = std::move(*s);
+        }
+        const std::string index = std::to_string(i);
+        if (c == 1) {
+            const std::string file = name('n', int32_t(record));
+            ok = writeJpeg(file, scaled, error, false);
+            lines_ += "N " + index + " " + file + "\n";
+            reference = scaled;
+            haveReference = true;
+        } else if (c == 2 || !haveReference) {
+            Patch key;
+            key.picture = Image(perRow_ * 8, rows_ * 8);
+            collect(scaled, key, uint32_t(record), nullptr);
+            const std::string file = name('s', int32_t(record));
+            ok = writeJpeg(file, ordered(key.picture, key.entries), error);
+            lines_ += "S " + index + " " + file + "\n";
+            stream_.push_back(uint32_t(key.entries.size()));
+            for (const Entry& e : key.entries) stream_.push_back(e.block);
+            reference = scaled;
+            haveReference = true;
+        } else {
+            if (record >= BlockIndexCoder::kLimit) {
+                ok = failWith(error, "too many frames for the block index");
+                break;
+            }
+            if (!diff_.open) {
+                diff_.open = true;
+                diff_.picture = Image(kDiffPatchWidth, diffHeight);
+                diff_.file = name('d', int32_t(record));
+                lines_ += "D " + index + " " + diff_.file + "\n";
+            } else {
+                lines_ += "d " + index + "\n";
+            }
+            changedBlocks(scaled, reference, changed);
+            collect(scaled, diff_, uint32_t(record), &changed);
+            // The reference becomes what the viewer will show.
+            for (int32_t by = 0; by < rows_; ++by)
+                for (int32_t bx = 0; bx < perRow_; ++bx)
+                    if (changed[size_t(by * perRow_ + bx)]) copyCell(scaled, bx * 8, by * 8, reference, bx * 8, by * 8);
+        }
+        if (ok) ++record;
+    }
+    if (diff_.open && !flushDifference(error)) ok = false;
+    progress_.update(flagged, flagged);
+
+    std::string text = std::to_string(o_.width) + " " + std::to_string(o_.height) + " " + std::to_string(frames) +
+                       " " + std::to_string(record) + "\n" + lines_;
+    if (!stream_.empty()) {
+        auto coded = BlockIndexCoder::encode(stream_);
+        if (coded) {
+            text += "C\n";
+            text.append(coded->begin(), coded->end());
+        } else {
+            ok = failWith(error, "the block index cannot be coded");
+        }
+    }
+    const auto wrapped = NcrfEscape::wrap(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    bool written = std::fwrite(wrapped.data(), 1, wrapped.size(), out) == wrapped.size();
+    written = std::fflush(out) == 0 && written;
+    written = std::fclose(out) == 0 && written;
+    if (!written || std::rename(temp.c_str(), path_.c_str()) != 0) {
+        std::remove(temp.c_str());
+        ok = failWith(error, path_ + " cannot be written");
+    }
+    progress_.end();
+    return ok;
+}
+
+}  // namespace
+
+int32_t diffSumHeight(const std::string* text) {
+    if (!text) return kDefaultDiffSumHeight;
+    int64_t v = 0;
+    const char* b = text->data();
+    while (b < text->data() + text->size() && (*b == ' ' || *b == '\t')) ++b;
+    auto [end, ec] = std::from_chars(b, text->data() + text->size(), v);
+    if (ec != std::errc() || end == b || v <= 0) return kDefaultDiffSumHeight;
+    v = std::min<int64_t>(v, 1 << 20);
+    return int32_t((v + 7) / 8 * 8);
+}
+
+bool writeFrameList(Progress& progress, const std::string& path, VideoSource& source,
+                    const FrameListWriteOptions& options, std::span<const uint8_t> flags, std::string* error) {
+    std::string why;
+    Writer writer(progress, path, source, options, flags);
+    const bool ok = writer.run(why);
+    if (error) *error = why;
+    return ok;
+}
+
+}  // namespace tavlin
