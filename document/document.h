@@ -117,6 +117,7 @@ public:
     // Undo history.
     void snapshot();
     bool canUndo() const { return history.position > 0; }
+    bool canRedo() const { return history.position < int32_t(history.snapshots.size()) - 1; }
     void undo();
     void redo();
     void clearHistory();

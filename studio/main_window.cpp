@@ -47,12 +47,6 @@ constexpr uint32_t kSegmentColour = 0xFF0000;
 constexpr uint32_t kHandOverSegmentColour = 0x000000;
 constexpr uint32_t kFramePositionColour = 0xFF0000;
 
-// Commands whose windows arrive later; greyed so nothing in the menu silently
-// does nothing.
-constexpr int32_t kNotYetCommands[] = {kCmdPublish,     kCmdPublishSettings, kCmdAlbum,    kCmdImportVideo,
-                                       kCmdImportImage, kCmdImportSound,     kCmdSkipInOut, kCmdSkipAll,
-                                       kCmdTimeline,    kCmdInfo};
-
 std::string str(const char* id) { return resources().StringCopy(id); }
 
 // A resource text with its "%s" filled; the text is data, so it never becomes
@@ -191,8 +185,8 @@ void MainWindow::detachDocument() {
 void MainWindow::InstallMenu(std::unique_ptr<Menu> menu) {
     menu_ = std::move(menu);
     if (!menu_) return;
-    for (int32_t id : kNotYetCommands) menu_->Enable(id, false);
     SetMenu(menu_.get());
+    UpdateCommands();
     // The shortcut shown after the tab works as one too.
     for (QAction* action = nullptr; int32_t id : {101, 102, 103, 104, 199, 201, 202, 203, 204, 205, 206, 301, 302, 901}) {
         action = menu_->FindItem(id);
@@ -273,6 +267,9 @@ void MainWindow::Redraw() {
     back->FillRect(clientW_ - kBarSize, clientH_ - kBarSize, kBarSize, kBarSize, kCornerColour);
     ShowControls();
     Refresh();
+    // Every change to the document ends in a redraw; what the menu offers
+    // follows it.
+    UpdateCommands();
 }
 
 void MainWindow::drawSelectionMarks() {
@@ -639,63 +636,100 @@ void MainWindow::openHelp() {
     OpenWithShell("file://" + page);
 }
 
+// Every menu command: what it does and when it can act. A command without a
+// handler belongs to a window that is not there yet; it stays greyed.
+const std::vector<MainWindow::CommandEntry>& MainWindow::Commands() {
+    using W = MainWindow;
+    auto always = [](const W&) { return true; };
+    auto withDocument = [](const W& w) { return w.doc_ != nullptr; };
+    auto withSelection = [](const W& w) { return w.doc_ && w.doc_->selectedCount() > 0; };
+    static const std::vector<CommandEntry> table = {
+        {kCmdNew, always,
+         [](W& w) {
+             if (w.CloseDocument()) w.NewDocument();
+         }},
+        {kCmdOpen, always, [](W& w) { w.openFromDialog(); }},
+        {kCmdSave, withDocument,
+         [](W& w) {
+             if (w.Save() == 0) showString("e_save_file");
+         }},
+        {kCmdSaveAs, withDocument,
+         [](W& w) {
+             if (w.SaveAs() == 0) showString("e_save_file");
+         }},
+        {kCmdPublish, nullptr, nullptr},
+        {kCmdPublishSettings, nullptr, nullptr},
+        {kCmdOpenWebFolder, always, [](W& w) { w.openWebFolder(); }},
+        {kCmdRecent, always, [](W& w) { showRecentFilesDialog(w, recentFiles()); }},
+        {kCmdAlbum, nullptr, nullptr},
+        {kCmdImportVideo, nullptr, nullptr},
+        {kCmdImportImage, nullptr, nullptr},
+        {kCmdAddPath, withDocument, [](W& w) { addDefaultPath(w); }},
+        {kCmdImportSound, nullptr, nullptr},
+        {kCmdClose, always,
+         [](W& w) {
+             if (w.CloseDocument()) w.Destroy();
+         }},
+        {kCmdUndo, [](const W& w) { return w.doc_ && w.doc_->canUndo(); }, [](W& w) { w.doc_->undo(); }},
+        {kCmdRedo, [](const W& w) { return w.doc_ && w.doc_->canRedo(); }, [](W& w) { w.doc_->redo(); }},
+        {kCmdCut, withSelection, [](W& w) { w.doc_->cutSelected(); }},
+        {kCmdCopy, withSelection, [](W& w) { w.doc_->copySelected(); }},
+        {kCmdPaste, withDocument, [](W& w) { w.doc_->paste(); }},
+        {kCmdDelete, withSelection, [](W& w) { w.doc_->removeSelected(); }},
+        {kCmdDimension, withDocument, [](W& w) { w.showDimensionDialog(); }},
+        {kCmdSkipInOut, nullptr, nullptr},
+        {kCmdFrameDiff, withDocument, [](W& w) { setCurrentFrameCode(w, kFrameCodeCommandCodes[0]); }},
+        {kCmdFrameDiff + 1, withDocument, [](W& w) { setCurrentFrameCode(w, kFrameCodeCommandCodes[1]); }},
+        {kCmdFrameDiff + 2, withDocument, [](W& w) { setCurrentFrameCode(w, kFrameCodeCommandCodes[2]); }},
+        {kCmdFrameDiff + 3, withDocument, [](W& w) { setCurrentFrameCode(w, kFrameCodeCommandCodes[3]); }},
+        {kCmdFrameUnfix, withDocument, [](W& w) { setCurrentFrameCode(w, kFrameCodeCommandCodes[4]); }},
+        {kCmdSkipAll, nullptr, nullptr},
+        {kCmdZoomIn, [](const W& w) { return w.zoom_ * 2 <= kMaxZoom; }, [](W& w) { w.SetZoom(w.zoom_ * 2); }},
+        {kCmdZoomOut, [](const W& w) { return w.zoom_ * 0.5 >= kMinZoom; }, [](W& w) { w.SetZoom(w.zoom_ * 0.5); }},
+        {kCmdTimeline, nullptr, nullptr},
+        {kCmdInfo, nullptr, nullptr},
+        {kCmdToolbox, always, [](W& w) { w.ShowToolbox(); }},
+        {kCmdHelp, always, [](W& w) { w.openHelp(); }},
+        {kCmdAbout, always, [](W& w) { w.showAbout(); }},
+    };
+    return table;
+}
+
+const MainWindow::CommandEntry* MainWindow::FindCommand(int32_t id) {
+    for (const CommandEntry& entry : Commands())
+        if (entry.id == id) return &entry;
+    return nullptr;
+}
+
+bool MainWindow::CanRun(int32_t id) const {
+    const CommandEntry* entry = FindCommand(id);
+    return entry && entry->run && entry->enabled && entry->enabled(*this);
+}
+
+void MainWindow::UpdateCommands() {
+    if (!menu_ || !exists()) return;
+    for (const CommandEntry& entry : Commands()) menu_->Enable(entry.id, CanRun(entry.id));
+}
+
 void MainWindow::Command(int32_t id) {
     // A command typed while the button is still down (an undo, say) may
     // replace the objects the tool holds; the tool would otherwise go on with
     // whatever object happens to come back at the same address.
     endGesture();
-    switch (id) {
-    case kCmdNew:
-        if (CloseDocument()) NewDocument();
-        hoverAgain();
-        return;
-    case kCmdOpen: openFromDialog(); return;
-    case kCmdSave:
-        if (Save() == 0) showString("e_save_file");
-        return;
-    case kCmdSaveAs:
-        if (SaveAs() == 0) showString("e_save_file");
-        return;
-    case kCmdOpenWebFolder: {
-        std::string folder = settings().Get("last_web_dir");
-        if (folder.empty()) return;
-        if (!isDirectory(folder) || !OpenWithShell(folder))
-            ShowMessage("%s", withPath(str("e_cant_open"), folder).c_str());
-        return;
-    }
-    case kCmdRecent: showRecentFilesDialog(*this, recentFiles()); return;
-    case kCmdClose:
-        if (CloseDocument()) Destroy();
-        return;
-    case kCmdHelp: openHelp(); return;
-    case kCmdAbout: showAbout(); return;
-    case kCmdZoomIn: SetZoom(zoom_ * 2); return;
-    case kCmdZoomOut: SetZoom(zoom_ * 0.5); return;
-    case kCmdToolbox: ShowToolbox(); return;
-    default: break;
-    }
-    if (!doc_) return;
-    // With nothing selected these would still count as a change (or empty
-    // the system clipboard).
-    if ((id == kCmdCut || id == kCmdCopy || id == kCmdDelete) && doc_->selectedCount() == 0) return;
-    switch (id) {
-    case kCmdAddPath: addDefaultPath(*this); return;
-    case kCmdUndo: doc_->undo(); break;
-    case kCmdRedo: doc_->redo(); break;
-    case kCmdCut: doc_->cutSelected(); break;
-    case kCmdCopy: doc_->copySelected(); return;
-    case kCmdPaste: doc_->paste(); break;
-    case kCmdDelete: doc_->removeSelected(); break;
-    case kCmdDimension: showDimensionDialog(); return;
-    default:
-        if (id >= kCmdFrameDiff && id <= kCmdFrameUnfix)
-            setCurrentFrameCode(*this, kFrameCodeCommandCodes[id - kCmdFrameDiff]);
-        return;
-    }
+    if (!CanRun(id)) return;
+    FindCommand(id)->run(*this);
+    if (!exists()) return;
     // An undo may bring back another stage size.
     Layout();
     Redraw();
     hoverAgain();
+}
+
+void MainWindow::openWebFolder() {
+    std::string folder = settings().Get("last_web_dir");
+    if (folder.empty()) return;
+    if (!isDirectory(folder) || !OpenWithShell(folder))
+        ShowMessage("%s", withPath(str("e_cant_open"), folder).c_str());
 }
 
 }  // namespace tavlin

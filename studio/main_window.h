@@ -89,7 +89,11 @@ public:
     // 1 when the document may go (and has gone), 0 when the user kept it or
     // saving it failed.
     int32_t CloseDocument();
+    // Runs a menu command when it can act now (greyed commands do nothing).
     void Command(int32_t id);
+    bool CanRun(int32_t id) const;
+    // Greys the menu items of the commands that cannot act now.
+    void UpdateCommands();
     void SetZoom(double factor);
     void Layout();
     void Redraw();
@@ -162,6 +166,15 @@ public:
     int32_t stageY(int32_t y) const;
 
 private:
+    struct CommandEntry {
+        int32_t id;
+        bool (*enabled)(const MainWindow&);  // null: not available in this version
+        void (*run)(MainWindow&);
+    };
+    static const std::vector<CommandEntry>& Commands();
+    static const CommandEntry* FindCommand(int32_t id);
+
+    void openWebFolder();
     void drawSelectionMarks();
     void moveSelection(int32_t dx, int32_t dy);
     void detachDocument();

@@ -379,20 +379,39 @@ TEST_F(MainWindowTest, SelectedPathsShowTheirPointsAndArrowKeysMoveThem) {
     EXPECT_EQ(restored.point(1)->y, y);
 }
 
-TEST_F(MainWindowTest, CommandsThatDoNotExistYetAreGreyed) {
+TEST_F(MainWindowTest, CommandsThatCannotActAreGreyed) {
     window->InstallMenu(LoadMenuBar());
     Menu* menu = window->menu();
     ASSERT_NE(menu, nullptr);
-    for (int32_t id : {105, 106, 109, 151, 152, 154, 208, 214, 303, 304})
+    // Windows that are not there yet, and editing with nothing to undo, redo
+    // or act on.
+    for (int32_t id : {105, 106, 109, 151, 152, 154, 208, 214, 303, 304, 201, 202, 203, 204, 206})
         EXPECT_FALSE(menu->IsEnabled(id)) << id;
-    for (int32_t id : {101, 102, 103, 104, 107, 108, 153, 199, 201, 206, 207, 209, 213, 301, 302, 305, 901, 999})
+    for (int32_t id : {101, 102, 103, 104, 107, 108, 153, 199, 205, 207, 209, 213, 301, 302, 305, 901, 999})
         EXPECT_TRUE(menu->IsEnabled(id)) << id;
+    // A greyed command typed anyway does nothing.
+    window->Command(kCmdUndo);
+    EXPECT_FALSE(window->doc()->canUndo());
+    // The menu follows the document: a new path can be undone, cut and
+    // deleted; undone, it can be redone.
+    window->Command(kCmdAddPath);
+    for (int32_t id : {201, 203, 204, 206}) EXPECT_TRUE(menu->IsEnabled(id)) << id;
+    EXPECT_FALSE(menu->IsEnabled(202));
+    window->Command(kCmdUndo);
+    EXPECT_TRUE(menu->IsEnabled(202));
+    window->Command(kCmdRedo);
+    // Zooming stops at its limits and the menu says so.
+    for (int i = 0; i < 10; ++i) window->Command(kCmdZoomIn);
+    EXPECT_EQ(window->zoomFactor(), kMaxZoom);
+    EXPECT_FALSE(menu->IsEnabled(kCmdZoomIn));
+    EXPECT_TRUE(menu->IsEnabled(kCmdZoomOut));
+    window->SetZoom(1.0);
+    window->Redraw();
 
     // The shortcut shown works, and a key the window also knows acts once.
     window->Show(true);
     window->widget()->activateWindow();
     if (!QTest::qWaitForWindowActive(window->widget())) GTEST_SKIP() << "the window cannot be activated here";
-    window->Command(kCmdAddPath);
     window->Command(kCmdAddPath);
     ASSERT_EQ(window->doc()->objects.size(), 2u);
     QTest::keyClick(window->client(), Qt::Key_Z, Qt::ControlModifier);
