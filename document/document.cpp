@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "document/drag_path.h"
 #include "document/project_file.h"
 #include "document/project_text.h"
 #include "core/prompts.h"
@@ -50,7 +51,7 @@ void Document::clear() {
         }
     }
     runningEvent.fill(nullptr);
-    activeDragPath = nullptr;
+    activeDragPathId_ = 0;
     objects.clear();
     events.clear();
     std::fill(frameFlags.begin(), frameFlags.end(), uint8_t(0));
@@ -113,12 +114,25 @@ MediaObject* Document::addObject(std::unique_ptr<MediaObject> object) {
     return added;
 }
 
+MediaObject* Document::findObject(ObjectId id) const {
+    if (id == 0) return nullptr;
+    for (const auto& o : objects)
+        if (o->id == id) return o.get();
+    return nullptr;
+}
+
+DragPath* Document::activeDragPath() const {
+    MediaObject* o = findObject(activeDragPathId_);
+    return o && o->kind() == kDragPath ? static_cast<DragPath*>(o) : nullptr;
+}
+
+void Document::setActiveDragPath(DragPath* path) { activeDragPathId_ = path ? path->id : 0; }
+
 void Document::removeObject(MediaObject* object) {
     int32_t i = indexOf(object);
     if (i < 0) return;
     if (infoWindow) infoWindow->close();
-    if (activeDragPath && static_cast<const void*>(activeDragPath) == static_cast<const void*>(object))
-        activeDragPath = nullptr;
+    if (object->id == activeDragPathId_) activeDragPathId_ = 0;
     objects.erase(objects.begin() + i);
     extendLength();
     recomputeFrameCodes();

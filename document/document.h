@@ -116,6 +116,13 @@ public:
 
     // Undo history.
     void snapshot();
+    // The object of that id, or null once it is gone.
+    MediaObject* findObject(ObjectId id) const;
+    ObjectId newObjectId() { return ++lastObjectId_; }
+    // The drag path the viewer drags or points at in play mode, if it still exists.
+    DragPath* activeDragPath() const;
+    void setActiveDragPath(DragPath* path);
+
     bool canUndo() const { return history.position > 0; }
     bool canRedo() const { return history.position < int32_t(history.snapshots.size()) - 1; }
     void undo();
@@ -146,7 +153,6 @@ public:
     int32_t length;
     std::vector<std::unique_ptr<MediaObject>> objects;
     std::vector<std::unique_ptr<Event>> events;
-    DragPath* activeDragPath = nullptr;
     int32_t mouseDown = 0;
     std::array<Event*, kEventKinds> runningEvent{};
     std::array<int32_t, kEventKinds> kindSwitch{1, 1, 1, 1, 1};
@@ -174,6 +180,8 @@ public:
     int64_t nextAnimationTime = 0;
 
 private:
+    ObjectId lastObjectId_ = 0;
+    ObjectId activeDragPathId_ = 0;
     void markRange(int32_t first, int32_t last);
     void restoreSnapshot(int32_t index);
 

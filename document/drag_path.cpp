@@ -96,7 +96,7 @@ void DragPath::updateThumb() {
         facing = 0;
     else if (thumbX > document->lastThumbX)
         facing = 1;
-    if (document->activeDragPath == this) document->lastThumbX = thumbX;
+    if (document->activeDragPath() == this) document->lastThumbX = thumbX;
 }
 
 int32_t DragPath::grabDistance(int32_t x, int32_t y) {
@@ -190,7 +190,7 @@ int32_t DragPath::hitTest(int32_t x, int32_t y, int32_t t, int32_t* index) const
 // --- drawing ----------------------------------------------------------------
 
 int32_t DragPath::currentState() const {
-    int32_t state = document->mouseDown ? kStatePressed : document->activeDragPath == this ? kStateHighlighted : kStateNormal;
+    int32_t state = document->mouseDown ? kStatePressed : document->activeDragPath() == this ? kStateHighlighted : kStateNormal;
     if (newlyShown) state = kStateHighlighted;
     return state;
 }
@@ -312,13 +312,13 @@ bool dragTo(Document& doc, int32_t x, int32_t y) {
         const auto* play = static_cast<const PlayEvent*>(doc.runningEvent[kPlayEvent]);
         if (play && !play->interruptible) return false;
     }
-    DragPath* active = doc.activeDragPath;
+    DragPath* active = doc.activeDragPath();
     if (!active) return false;
     double frame = doc.currentFrame;
     if (!active->visibleAt(doc.currentFrame)) {
         DragPath* other = pickPath(doc, x, y);
         if (other && other != active) {
-            doc.activeDragPath = active = other;
+            doc.setActiveDragPath(active = other);
             frame = active->path.mapPointer(x, y, frame).frame;
         }
     }
@@ -329,7 +329,7 @@ bool dragTo(Document& doc, int32_t x, int32_t y) {
     if (p && p->handOver()) {
         DragPath* other = pickPath(doc, x, y);
         if (other && other != active) {
-            doc.activeDragPath = active = other;
+            doc.setActiveDragPath(active = other);
             frame = active->path.mapPointer(x, y, frame).frame;
         }
     }

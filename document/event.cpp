@@ -113,7 +113,7 @@ void PlayEvent::fire() {
         doc.setCurrentFrame(int32_t(g));
     else
         stop();
-    if (!interruptible) doc.activeDragPath = nullptr;
+    if (!interruptible) doc.setActiveDragPath(nullptr);
 }
 
 void PlayEvent::stop() {

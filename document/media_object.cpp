@@ -12,7 +12,7 @@
 
 namespace tavlin {
 
-MediaObject::MediaObject(Document& doc) : document(&doc) {}
+MediaObject::MediaObject(Document& doc) : document(&doc), id(doc.newObjectId()) {}
 
 MediaObject::~MediaObject() = default;
 

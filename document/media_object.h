@@ -46,6 +46,11 @@ enum HitCode : int32_t {
     kHitPathSegment = 7,  // drag paths only; index = the segment's end point
 };
 
+// Names an object for as long as its document lives; never reused, so an id
+// kept across an undo (which rebuilds every object) finds nothing instead of
+// whatever object happens to sit at a freed address. 0 names no object.
+using ObjectId = uint64_t;
+
 // Object kinds as stored in files.
 enum ObjectKind : int32_t { kVideoObject = 0, kImageObject = 1, kDragPath = 2 };
 
@@ -114,6 +119,7 @@ public:
     static std::unique_ptr<MediaObject> create(Document& document, int32_t kind);
 
     Document* document;
+    const ObjectId id;
     int32_t left = 0;
     int32_t top = 0;
     int32_t width = 0;

@@ -34,8 +34,8 @@ void setAllStates(DragPath& path, ImageResource* picture) {
 }  // namespace
 
 DragPath* DrawTool::liveNewObject(Document& doc) {
-    if (newObject && doc.indexOf(newObject) < 0) newObject = nullptr;
-    return newObject;
+    MediaObject* o = doc.findObject(newObjectId);
+    return o && o->kind() == kDragPath ? static_cast<DragPath*>(o) : nullptr;
 }
 
 void DrawTool::hover(EditorView& view, int32_t, int32_t) {
@@ -97,9 +97,10 @@ void DrawTool::press(EditorView& view, int32_t x, int32_t y, int32_t) {
     }
     path->ranges.push_back({0, doc->length - 1});
     path->uniqueName("dpath");
-    newObject = static_cast<DragPath*>(doc->addObject(std::move(path)));
+    MediaObject* added = doc->addObject(std::move(path));
+    newObjectId = added->id;
     doc->selectAll(false);
-    newObject->selected = 1;
+    added->selected = 1;
     view.redraw();
 }
 
@@ -183,10 +184,13 @@ void DrawTool::release(EditorView& view, int32_t x, int32_t y) {
         setAllStates(*stop, buttonPicture(*doc, "stopbutton.png"));
         stop->uniqueName("dpath");
         path->computeCross();
-        newObject = static_cast<DragPath*>(doc->addObject(std::move(stop)));
+        path = static_cast<DragPath*>(doc->addObject(std::move(stop)));
     } else {
         path->computeCross();
     }
+    // From here on `path` is the object to show: the stop button when one was
+    // added.
+    DragPath* newObject = path;
     newObject->fitRectangle();
 
     // A video or picture under the new path would otherwise take the edit
@@ -199,7 +203,7 @@ void DrawTool::release(EditorView& view, int32_t x, int32_t y) {
     }
 
     view.openInfoWindow(*newObject);
-    newObject = nullptr;
+    newObjectId = 0;
     doc->recomputeFrameCodes();
     // Only the mode: the drawing tool stays active for the next path.
     doc->setEditMode(true);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "document/media_object.h"
 #include "editor/editor_tools.h"
 
 namespace tavlin {
@@ -31,7 +32,7 @@ public:
     void release(EditorView& view, int32_t x, int32_t y) override;
 
     int32_t kind;
-    DragPath* newObject = nullptr;
+    ObjectId newObjectId = 0;  // the path being drawn
     int32_t startX = 0;
     int32_t startY = 0;
 

@@ -53,16 +53,11 @@ void constrainToNeighbour(int32_t nx, int32_t ny, int32_t* x, int32_t* y) {
     if (adx / 2 < ady) *y = clampToInt(original < ny ? int64_t(ny) - adx : int64_t(ny) + adx);
 }
 
-MediaObject* EditTool::liveHovered(Document& doc) {
-    if (hovered && doc.indexOf(hovered) < 0) hovered = nullptr;
-    return hovered;
-}
-
 void EditTool::hover(EditorView& view, int32_t x, int32_t y) {
     Document* doc = view.document();
     int32_t t = editingTolerance(view.zoom());
     if (!doc || t == 0) return;
-    hovered = nullptr;
+    MediaObject* hovered = nullptr;
     hitCode = kHitNone;
     for (int pass = 0; pass < 2 && !hovered; ++pass) {
         for (const auto& o : doc->objects) {
@@ -77,6 +72,7 @@ void EditTool::hover(EditorView& view, int32_t x, int32_t y) {
             break;
         }
     }
+    hoveredId = hovered ? hovered->id : 0;
     if (!hovered) {
         secondary.hover(view, x, y);
         return;
@@ -159,8 +155,8 @@ void EditTool::drag(EditorView& view, int32_t x, int32_t y, int32_t modifiers) {
         dragSelection(view, *doc, x, y, modifiers);
 }
 
-void EditTool::dragPoint(EditorView& view, Document&, int32_t x, int32_t y, int32_t modifiers) {
-    DragPath* path = asPath(hovered);
+void EditTool::dragPoint(EditorView& view, Document& doc, int32_t x, int32_t y, int32_t modifiers) {
+    DragPath* path = asPath(liveHovered(doc));
     PathPoint* p = path ? path->point(pointIndex) : nullptr;
     if (!p) return;
     if (modifiers & kModifierShift) {
@@ -222,7 +218,7 @@ void EditTool::release(EditorView& view, int32_t x, int32_t y) {
         // Merged points leave the old bounding box behind.
         path->fitRectangle();
     }
-    hovered = nullptr;
+    hoveredId = 0;
     view.redraw();
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "editor/editor_tools.h"
+#include "document/document.h"
 #include "editor/play_tool.h"
 
 namespace tavlin {
@@ -20,16 +21,19 @@ public:
     void release(EditorView& view, int32_t x, int32_t y) override;
 
     int32_t hitCode = 0;
-    MediaObject* hovered = nullptr;
+    ObjectId hoveredId = 0;  // the object under the pointer at the last hover
     int32_t lastX = 0;
     int32_t lastY = 0;
     int32_t pointIndex = 0;
     PlayTool secondary;
 
 private:
-    // The hovered object while it still belongs to the view's document (an
-    // undo between hover and press replaces every object).
-    MediaObject* liveHovered(Document& doc);
+public:
+    // The hovered object while it still exists (an undo between hover and
+    // press replaces every object, and the id then finds nothing).
+    MediaObject* liveHovered(Document& doc) const { return doc.findObject(hoveredId); }
+
+private:
     void dragPoint(EditorView& view, Document& doc, int32_t x, int32_t y, int32_t modifiers);
     void dragSelection(EditorView& view, Document& doc, int32_t x, int32_t y, int32_t modifiers);
 };

@@ -33,15 +33,15 @@ void PlayTool::hover(EditorView& view, int32_t x, int32_t y) {
         if (play && !play->interruptible) return;
     }
     if (DragPath* path = pickPath(*doc, x, y)) {
-        if (doc->activeDragPath != path) {
-            doc->activeDragPath = path;
+        if (doc->activeDragPath() != path) {
+            doc->setActiveDragPath(path);
             view.redraw();
         }
         view.setCursor(kCursorGrab);
         return;
     }
-    if (doc->activeDragPath) {
-        doc->activeDragPath = nullptr;
+    if (doc->activeDragPath()) {
+        doc->setActiveDragPath(nullptr);
         view.redraw();
     }
     view.setCursor(kCursorNeutral);

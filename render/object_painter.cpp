@@ -154,7 +154,7 @@ void drawDragPath(Canvas& picture, DragPath& dp, int32_t frame) {
         }
     }
     int32_t state = dp.currentState();
-    if (doc.activeDragPath == &dp) dp.newlyShown = 0;
+    if (doc.activeDragPath() == &dp) dp.newlyShown = 0;
 
     if (const Image* img = imageOf(dp.statePictures[size_t(state)])) {
         drawScaled(picture, dp, *img);

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "document/document.h"
+#include "document/drag_path.h"
 #include "document/image_object.h"
 #include "document/project_text.h"
 #include "document/video_object.h"
@@ -244,12 +247,35 @@ TEST(UndoHistory, UndoAndRedoWalkTheSnapshots) {
     EXPECT_EQ(w.doc.events.size(), 1u);
     EXPECT_EQ(w.doc.frameFlags[40], kFixedMark | kFullFrame);
     EXPECT_EQ(w.doc.frameCode(10), kKeyFrame);  // codes recomputed after the events
+    EXPECT_FALSE(w.doc.canRedo());
     w.doc.redo();  // nothing beyond
     EXPECT_EQ(w.doc.objects.size(), 2u);
 
     w.doc.clearHistory();
     EXPECT_FALSE(w.doc.canUndo());
     EXPECT_TRUE(w.doc.history.snapshots.empty());
+}
+
+TEST(UndoHistory, IdsHeldAcrossAnUndoFindNothingEvenWhereAddressesComeBack) {
+    Wired w;
+    w.doc.snapshot();
+    addObject(w.doc, kDragPath, "held", {0, 5});
+    auto* path = static_cast<DragPath*>(w.doc.objects[0].get());
+    ObjectId held = path->id;
+    w.doc.setActiveDragPath(path);
+    EXPECT_EQ(w.doc.findObject(held), path);
+    // Undo and redo rebuild every object; the allocator may well hand the
+    // same addresses out again, but never the same ids.
+    std::set<ObjectId> seen{held};
+    for (int round = 0; round < 20; ++round) {
+        w.doc.undo();
+        w.doc.redo();
+        ASSERT_EQ(w.doc.objects.size(), 1u);
+        EXPECT_TRUE(seen.insert(w.doc.objects[0]->id).second) << "an id came back";
+        EXPECT_EQ(w.doc.findObject(held), nullptr);
+        EXPECT_EQ(w.doc.activeDragPath(), nullptr);
+    }
+    EXPECT_EQ(w.doc.findObject(0), nullptr);
 }
 
 TEST(UndoHistory, RestoringKeepsLoadedMediaAndSettingsOutsideTheFile) {

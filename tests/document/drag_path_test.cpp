@@ -134,7 +134,7 @@ TEST(DragPathPlay, DraggingSeeksTheMappedCodedFrame) {
     dragTo(s.doc, 160, 200);  // no active path yet
     EXPECT_EQ(s.doc.currentFrame, 0);
 
-    s.doc.activeDragPath = s.path;
+    s.doc.setActiveDragPath(s.path);
     dragTo(s.doc, 160, 200);  // 49.5 rounds to 50
     EXPECT_EQ(s.doc.currentFrame, 50);
     dragTo(s.doc, 10, 120);
@@ -171,22 +171,22 @@ TEST(DragPathPlay, HandOverPointsPassTheDragToTheNextPath) {
     next->ranges.push_back({0, 99});
     DragPath* second = static_cast<DragPath*>(s.doc.addObject(std::move(next)));
 
-    s.doc.activeDragPath = s.path;
+    s.doc.setActiveDragPath(s.path);
     dragTo(s.doc, 200, 125);
-    EXPECT_EQ(s.doc.activeDragPath, second);
+    EXPECT_EQ(s.doc.activeDragPath(), second);
     EXPECT_EQ(s.doc.currentFrame, 66);  // 50 + 49 * 40 / 120, rounded
 
     // Without the hand-over mark the drag stays on its path, at its end.
     s.path->point(1)->flags = 0;
-    s.doc.activeDragPath = s.path;
+    s.doc.setActiveDragPath(s.path);
     dragTo(s.doc, 200, 125);
-    EXPECT_EQ(s.doc.activeDragPath, s.path);
+    EXPECT_EQ(s.doc.activeDragPath(), s.path);
     EXPECT_EQ(s.doc.currentFrame, 49);
 }
 
 TEST(DragPathPlay, ANonInterruptiblePlayEventBlocksDragging) {
     Stage s;
-    s.doc.activeDragPath = s.path;
+    s.doc.setActiveDragPath(s.path);
     s.doc.currentFrame = 10;
     PlayEvent play(0, 99);
     s.doc.runningEvent[kPlayEvent] = &play;

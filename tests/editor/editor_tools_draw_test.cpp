@@ -242,12 +242,12 @@ TEST_F(DrawToolTest, ObjectsBehindTheNewPathAreLockedAndNoLongerHovered) {
 
     EditTool edit;
     edit.hover(view, 50, 100);
-    EXPECT_EQ(edit.hovered, nullptr);
+    EXPECT_EQ(edit.liveHovered(w.doc), nullptr);
     edit.press(view, 50, 100, 0);
     edit.release(view, 50, 100);
     EXPECT_EQ(behind->selected, 0);
     edit.hover(view, 250, 180);
-    EXPECT_EQ(edit.hovered, front);
+    EXPECT_EQ(edit.liveHovered(w.doc), front);
 }
 
 TEST_F(DrawToolTest, DrawingCursorIsMadeOnceFromItsPicture) {

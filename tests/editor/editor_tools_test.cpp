@@ -282,7 +282,7 @@ TEST_F(PlayToolTest, HoverPicksThePathAndDraggingMovesThroughItsFrames) {
     PlayTool play;
 
     play.hover(view, 40, 52);
-    EXPECT_EQ(w.doc.activeDragPath, path);
+    EXPECT_EQ(w.doc.activeDragPath(), path);
     EXPECT_EQ(view.cursor(), kCursorGrab);
     play.press(view, 40, 52, 0);
     EXPECT_EQ(w.doc.mouseDown, 1);
@@ -295,12 +295,12 @@ TEST_F(PlayToolTest, HoverPicksThePathAndDraggingMovesThroughItsFrames) {
     Event* event = w.doc.addEvent(kPlayEvent, 70, 90);
     w.doc.runningEvent[kPlayEvent] = event;
     play.hover(view, 300, 230);
-    EXPECT_EQ(w.doc.activeDragPath, path);
+    EXPECT_EQ(w.doc.activeDragPath(), path);
     w.doc.runningEvent[kPlayEvent] = nullptr;
 
     int redraws = view.redraws;
     play.hover(view, 300, 230);
-    EXPECT_EQ(w.doc.activeDragPath, nullptr);
+    EXPECT_EQ(w.doc.activeDragPath(), nullptr);
     EXPECT_EQ(view.cursor(), kCursorNeutral);
     EXPECT_EQ(view.redraws, redraws + 1);
 }
@@ -308,7 +308,7 @@ TEST_F(PlayToolTest, HoverPicksThePathAndDraggingMovesThroughItsFrames) {
 TEST_F(PlayToolTest, TheEditToolHandsEmptyStageToThePlayTool) {
     DragPath* path = addPath({{0, 50, 0}, {100, 50, 99}});
     tool.hover(view, 40, 70);  // beyond the tolerance, within the grab distance
-    EXPECT_EQ(w.doc.activeDragPath, path);
+    EXPECT_EQ(w.doc.activeDragPath(), path);
     EXPECT_EQ(view.cursor(), kCursorGrab);
     tool.press(view, 40, 70, 0);
     EXPECT_EQ(path->selected, 0);

@@ -72,7 +72,7 @@ TEST(DragPathDrawing, StillStageSmoothsAndMovingStageDrawsSharp) {
     EXPECT_EQ(s.px(160, 123), kWhite);
 
     s.doc.editMode = 1;  // no smoothing while editing
-    s.doc.activeDragPath = s.path;
+    s.doc.setActiveDragPath(s.path);
     s.render(50);
     EXPECT_EQ(s.px(160, 120), kRed);
     EXPECT_EQ(s.px(160, 121), kWhite);
@@ -93,10 +93,10 @@ TEST(DragPathDrawing, PathsComingBackOnStageShowHighlightedUntilActive) {
     EXPECT_EQ(s.path->newlyShown, 1);
     s.render(15);
     EXPECT_EQ(s.px(160, 120), kRed);  // highlighted although not active
-    s.doc.activeDragPath = s.path;
+    s.doc.setActiveDragPath(s.path);
     s.render(15);
     EXPECT_EQ(s.path->newlyShown, 0);
-    s.doc.activeDragPath = nullptr;
+    s.doc.setActiveDragPath(nullptr);
     s.render(15);
     EXPECT_EQ(s.px(160, 120), 0xFFFF8080u);
 }
@@ -164,7 +164,7 @@ TEST(DragPathDrawing, StatePicturesReplaceTheLine) {
     EXPECT_EQ(s.px(119, 61), 0xFF0000FFu);
     EXPECT_EQ(s.px(160, 120), kWhite);
     // The highlighted state has no picture: it draws the line.
-    s.doc.activeDragPath = s.path;
+    s.doc.setActiveDragPath(s.path);
     s.render(50);
     EXPECT_EQ(s.px(160, 120), kRed);
     EXPECT_EQ(s.px(119, 61), kWhite);
