@@ -195,6 +195,20 @@ int32_t DragPath::currentState() const {
     return state;
 }
 
+void DragPath::collectMedia(std::vector<MediaResource*>& out) const {
+    for (ImageResource* r : statePictures)
+        if (r) out.push_back(r);
+    for (ImageResource* r : thumbs)
+        if (r) out.push_back(r);
+}
+
+bool DragPath::pathFrameSpan(FrameRange* span) const {
+    if (count() == 0) return false;
+    span->first = point(0)->frame;
+    span->last = point(count() - 1)->frame;
+    return true;
+}
+
 // --- project records ----------------------------------------------------------
 
 bool DragPath::read(ProjectReader& in) {

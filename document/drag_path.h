@@ -50,6 +50,10 @@ public:
     // the thumb on the first point.
     bool read(ProjectReader& in) override;
     bool write(ProjectWriter& out) const override;
+    // The state pictures and thumbs.
+    void collectMedia(std::vector<MediaResource*>& out) const override;
+    // The frames of the first and last point.
+    bool pathFrameSpan(FrameRange* span) const override;
 
     // Point list shortcuts.
     void addPoint(int32_t x, int32_t y, int32_t frame, bool ordinary) { path.addPoint(x, y, frame, ordinary); }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "document/interfaces.h"
+#include "document/media_object.h"
 
 namespace tavlin {
 
@@ -19,6 +20,23 @@ class SoundResource;
 
 enum EventKind : int32_t { kPlayEvent = 0, kJumpEvent = 1, kSoundEvent = 2, kLinkEvent = 3, kParamEvent = 4 };
 constexpr int32_t kEventKinds = 5;
+
+class PlayEvent;
+class JumpEvent;
+class SoundEvent;
+class LinkEvent;
+class ParamEvent;
+
+// What wants to treat each kind of event in its own way.
+class EventVisitor {
+public:
+    virtual ~EventVisitor() = default;
+    virtual void visit(PlayEvent& event) = 0;
+    virtual void visit(JumpEvent& event) = 0;
+    virtual void visit(SoundEvent& event) = 0;
+    virtual void visit(LinkEvent& event) = 0;
+    virtual void visit(ParamEvent& event) = 0;
+};
 
 class Event {
 public:
@@ -37,6 +55,7 @@ public:
     // Fires when armed and due; true when it fired.
     virtual bool tick();
     virtual int32_t kind() const = 0;
+    virtual void accept(EventVisitor& visitor) = 0;
     // The frames the event may send the document to (a jump's targets).
     virtual std::span<const int32_t> targetFrames() const { return {}; }
     // Reads records from the one after ".E k" on (the base: ".ER", ".ET");
@@ -73,6 +92,7 @@ public:
     void arm() override;
     bool tick() override;
     int32_t kind() const override { return kPlayEvent; }
+    void accept(EventVisitor& visitor) override { visitor.visit(*this); }
     bool write(ProjectWriter& out) const override;
 
     int32_t interruptible = 0;  // 1: the viewer may drag while it plays
@@ -87,6 +107,7 @@ public:
     void fire() override;
     void stop() override {}
     int32_t kind() const override { return kJumpEvent; }
+    void accept(EventVisitor& visitor) override { visitor.visit(*this); }
     std::span<const int32_t> targetFrames() const override { return targets; }
     bool write(ProjectWriter& out) const override;
 
@@ -102,6 +123,7 @@ public:
     void fire() override;
     void stop() override;
     int32_t kind() const override { return kSoundEvent; }
+    void accept(EventVisitor& visitor) override { visitor.visit(*this); }
     bool write(ProjectWriter& out) const override;
 
     SoundResource* sound = nullptr;
@@ -118,6 +140,7 @@ public:
     void fire() override {}
     void stop() override {}
     int32_t kind() const override { return kLinkEvent; }
+    void accept(EventVisitor& visitor) override { visitor.visit(*this); }
     bool write(ProjectWriter& out) const override;
 
     std::string target;   // window name
@@ -136,6 +159,7 @@ public:
     // Fires at the next timer step.
     void arm() override;
     int32_t kind() const override { return kParamEvent; }
+    void accept(EventVisitor& visitor) override { visitor.visit(*this); }
     bool write(ProjectWriter& out) const override;
 
     std::string text;
@@ -143,5 +167,21 @@ public:
 protected:
     int32_t readOwn(ProjectReader& in) override;
 };
+
+// Calls whichever of the functions takes the event's own kind (see
+// visitObject).
+template <class... F>
+void visitEvent(Event& event, F&&... functions) {
+    struct Adapter final : EventVisitor {
+        explicit Adapter(Overloaded<std::decay_t<F>...> f) : f(std::move(f)) {}
+        void visit(PlayEvent& e) override { f(e); }
+        void visit(JumpEvent& e) override { f(e); }
+        void visit(SoundEvent& e) override { f(e); }
+        void visit(LinkEvent& e) override { f(e); }
+        void visit(ParamEvent& e) override { f(e); }
+        Overloaded<std::decay_t<F>...> f;
+    } adapter{Overloaded<std::decay_t<F>...>{std::forward<F>(functions)...}};
+    event.accept(adapter);
+}
 
 }  // namespace tavlin

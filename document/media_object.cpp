@@ -102,25 +102,11 @@ void MediaObject::normalizeRanges() {
     }
 }
 
-// Video and image objects override these; drag paths are answered here from
-// their public fields so that the document never misses their pictures.
-void MediaObject::collectMedia(std::vector<MediaResource*>& out) const {
-    if (const auto* path = dynamic_cast<const DragPath*>(this)) {
-        for (ImageResource* r : path->statePictures)
-            if (r) out.push_back(r);
-        for (ImageResource* r : path->thumbs)
-            if (r) out.push_back(r);
-    }
-}
+// Objects without media of their own (and drag paths without points) add
+// nothing; each kind with media overrides these.
+void MediaObject::collectMedia(std::vector<MediaResource*>&) const {}
 
-bool MediaObject::pathFrameSpan(FrameRange* span) const {
-    if (const auto* path = dynamic_cast<const DragPath*>(this); path && path->count() > 0) {
-        span->first = path->point(0)->frame;
-        span->last = path->point(path->count() - 1)->frame;
-        return true;
-    }
-    return false;
-}
+bool MediaObject::pathFrameSpan(FrameRange*) const { return false; }
 
 int32_t MediaObject::readOwn(ProjectReader&) { return 0; }
 

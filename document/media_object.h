@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "document/interfaces.h"
@@ -13,6 +15,7 @@ namespace tavlin {
 
 class Document;
 class DragPath;
+class MediaObject;
 class ImageObject;
 class VideoObject;
 class MediaResource;
@@ -62,6 +65,12 @@ public:
     virtual void visit(ImageObject& object) = 0;
     virtual void visit(DragPath& object) = 0;
 };
+
+// Calls whichever of the functions takes the object's own kind; give one per
+// kind, or one taking `const MediaObject&` for the kinds that need nothing.
+// (Not `auto&`: a generic function would beat one taking `const Kind&`.)
+template <class... F>
+void visitObject(MediaObject& object, F&&... functions);
 
 class MediaObject {
 public:
@@ -137,5 +146,22 @@ protected:
     // -1 malformed. The base knows no records of its own.
     virtual int32_t readOwn(ProjectReader& in);
 };
+
+template <class... F>
+struct Overloaded : F... {
+    using F::operator()...;
+};
+
+template <class... F>
+void visitObject(MediaObject& object, F&&... functions) {
+    struct Adapter final : ObjectVisitor {
+        explicit Adapter(Overloaded<std::decay_t<F>...> f) : f(std::move(f)) {}
+        void visit(VideoObject& o) override { f(o); }
+        void visit(ImageObject& o) override { f(o); }
+        void visit(DragPath& o) override { f(o); }
+        Overloaded<std::decay_t<F>...> f;
+    } adapter{Overloaded<std::decay_t<F>...>{std::forward<F>(functions)...}};
+    object.accept(adapter);
+}
 
 }  // namespace tavlin

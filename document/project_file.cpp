@@ -166,10 +166,8 @@ bool withinLimits(const MediaObject& o) {
 
 bool withinLimits(const Event& e) {
     if (!frameNumber(e.first) || !frameNumber(e.last)) return false;
-    if (auto* jump = dynamic_cast<const JumpEvent*>(&e)) {
-        for (int32_t t : jump->targets)
-            if (!frameNumber(t)) return false;
-    }
+    for (int32_t t : e.targetFrames())
+        if (!frameNumber(t)) return false;
     return true;
 }
 

@@ -139,28 +139,32 @@ ContentDescription describeContent(const Document& doc, int32_t publishDate) {
         co.height = o.height;
         co.ranges = o.ranges;
         co.label = std::string("the ") + objectKindWord(o.kind()) + " \"" + o.name + "\"";
-        if (auto* v = dynamic_cast<const VideoObject*>(&o)) {
-            ++c.videoCount;
-            co.media = v->video ? nextVideo++ : -1;
-        } else if (auto* im = dynamic_cast<const ImageObject*>(&o)) {
-            co.media = reference(pictures, im->picture);
-        } else if (auto* p = dynamic_cast<const DragPath*>(&o)) {
-            for (size_t s = 0; s < 3; ++s) {
-                co.statePictures[s] = reference(pictures, p->statePictures[s]);
-                co.stateWidths[s] = uint8_t(p->stateWidths[s]);
-                co.stateColours[s] = uint32_t(p->stateColours[s]) & 0xFFFFFF;
-            }
-            co.arrowMode = uint8_t(p->arrowMode);
-            co.curveFlag = uint8_t(p->curveFlag);
-            co.grabDistance = uint8_t(p->grabFromThumb ? -p->grabLimit : p->grabLimit);
-            co.thumbs.reserve(p->thumbs.size());
-            for (const ImageResource* t : p->thumbs) co.thumbs.push_back(reference(pictures, t));
-            co.keepThumb = uint8_t(p->keepThumb);
-            co.thumbDirection = uint8_t(p->thumbDirection);
-            const auto& points = p->path.points();
-            co.points.reserve(points.size());
-            for (const PathPoint& pt : points) co.points.push_back({pt.x, pt.y, pt.frame, uint8_t(pt.handOver() ? 0 : 1)});
-        }
+        visitObject(
+            *object,
+            [&](const VideoObject& v) {
+                ++c.videoCount;
+                co.media = v.video ? nextVideo++ : -1;
+            },
+            [&](const ImageObject& im) { co.media = reference(pictures, im.picture); },
+            [&](const DragPath& p) {
+                for (size_t s = 0; s < 3; ++s) {
+                    co.statePictures[s] = reference(pictures, p.statePictures[s]);
+                    co.stateWidths[s] = uint8_t(p.stateWidths[s]);
+                    co.stateColours[s] = uint32_t(p.stateColours[s]) & 0xFFFFFF;
+                }
+                co.arrowMode = uint8_t(p.arrowMode);
+                co.curveFlag = uint8_t(p.curveFlag);
+                co.grabDistance = uint8_t(p.grabFromThumb ? -p.grabLimit : p.grabLimit);
+                co.thumbs.reserve(p.thumbs.size());
+                for (const ImageResource* t : p.thumbs) co.thumbs.push_back(reference(pictures, t));
+                co.keepThumb = uint8_t(p.keepThumb);
+                co.thumbDirection = uint8_t(p.thumbDirection);
+                const auto& points = p.path.points();
+                co.points.reserve(points.size());
+                for (const PathPoint& pt : points)
+                    co.points.push_back({pt.x, pt.y, pt.frame, uint8_t(pt.handOver() ? 0 : 1)});
+            },
+            [](const MediaObject&) {});
         c.objects.push_back(std::move(co));
     }
 
@@ -174,19 +178,18 @@ ContentDescription describeContent(const Document& doc, int32_t publishDate) {
         ce.last = e.last;
         ce.wait = e.wait;
         ce.label = eventLabel(kind, e.first, e.last);
-        if (auto* play = dynamic_cast<const PlayEvent*>(&e)) {
-            ce.interruptible = uint8_t(play->interruptible);
-        } else if (auto* jump = dynamic_cast<const JumpEvent*>(&e)) {
-            ce.targets = jump->targets;
-        } else if (auto* sound = dynamic_cast<const SoundEvent*>(&e)) {
-            ce.repeat = uint8_t(sound->repeat);
-            ce.sound = reference(sounds, sound->sound);
-        } else if (auto* link = dynamic_cast<const LinkEvent*>(&e)) {
-            ce.target = link->target;
-            ce.address = link->address;
-        } else if (auto* param = dynamic_cast<const ParamEvent*>(&e)) {
-            ce.text = param->text;
-        }
+        visitEvent(
+            *event, [&](const PlayEvent& play) { ce.interruptible = uint8_t(play.interruptible); },
+            [&](const JumpEvent& jump) { ce.targets = jump.targets; },
+            [&](const SoundEvent& sound) {
+                ce.repeat = uint8_t(sound.repeat);
+                ce.sound = reference(sounds, sound.sound);
+            },
+            [&](const LinkEvent& link) {
+                ce.target = link.target;
+                ce.address = link.address;
+            },
+            [&](const ParamEvent& param) { ce.text = param.text; }, [](const Event&) {});
         c.events.push_back(std::move(ce));
     }
     return c;
@@ -605,34 +608,34 @@ ContentResult applyContent(const ContentDescription& c, const std::string& folde
         // The file keeps no names; these are the ones new objects would get
         // in an empty document, without a search per object.
         o.name = bases[co.kind] + num(named[co.kind]++);
-        if (auto* v = dynamic_cast<VideoObject*>(&o)) {
-            v->video = lookup<VideoResource>(videos, co.media);
-        } else if (auto* im = dynamic_cast<ImageObject*>(&o)) {
-            im->picture = lookup<ImageResource>(pictures, co.media);
-        } else if (auto* p = dynamic_cast<DragPath*>(&o)) {
-            for (size_t s = 0; s < 3; ++s) {
-                p->statePictures[s] = lookup<ImageResource>(pictures, co.statePictures[s]);
-                p->stateWidths[s] = co.stateWidths[s];
-                p->stateColours[s] = int32_t(co.stateColours[s]);
-            }
-            p->arrowMode = co.arrowMode;
-            p->curveFlag = co.curveFlag;
-            p->grabLimit = co.grabDistance;
-            p->grabFromThumb = 0;
-            p->thumbs.clear();
-            for (int32_t t : co.thumbs)
-                if (ImageResource* r = lookup<ImageResource>(pictures, t)) p->thumbs.push_back(r);
-            p->keepThumb = co.keepThumb;
-            p->thumbDirection = co.thumbDirection;
-            p->path.clear();
-            p->path.points().reserve(co.points.size());
-            for (const ContentPoint& pt : co.points) p->addPoint(pt.x, pt.y, pt.frame, pt.ordinary != 0);
-            p->computeCross();
-            if (p->count() >= 2) {
-                p->thumbX = p->point(0)->x;
-                p->thumbY = p->point(0)->y;
-            }
-        }
+        visitObject(
+            o, [&](VideoObject& v) { v.video = lookup<VideoResource>(videos, co.media); },
+            [&](ImageObject& im) { im.picture = lookup<ImageResource>(pictures, co.media); },
+            [&](DragPath& p) {
+                for (size_t s = 0; s < 3; ++s) {
+                    p.statePictures[s] = lookup<ImageResource>(pictures, co.statePictures[s]);
+                    p.stateWidths[s] = co.stateWidths[s];
+                    p.stateColours[s] = int32_t(co.stateColours[s]);
+                }
+                p.arrowMode = co.arrowMode;
+                p.curveFlag = co.curveFlag;
+                p.grabLimit = co.grabDistance;
+                p.grabFromThumb = 0;
+                p.thumbs.clear();
+                for (int32_t t : co.thumbs)
+                    if (ImageResource* r = lookup<ImageResource>(pictures, t)) p.thumbs.push_back(r);
+                p.keepThumb = co.keepThumb;
+                p.thumbDirection = co.thumbDirection;
+                p.path.clear();
+                p.path.points().reserve(co.points.size());
+                for (const ContentPoint& pt : co.points) p.addPoint(pt.x, pt.y, pt.frame, pt.ordinary != 0);
+                p.computeCross();
+                if (p.count() >= 2) {
+                    p.thumbX = p.point(0)->x;
+                    p.thumbY = p.point(0)->y;
+                }
+            },
+            [](const MediaObject&) {});
         if (!withinLimits(o)) return damaged("object " + num(int64_t(i)) + " holds values beyond any document");
         doc.objects.push_back(std::move(object));
     }
@@ -643,19 +646,18 @@ ContentResult applyContent(const ContentDescription& c, const std::string& folde
         if (!event) return damaged("event " + num(int64_t(i)) + " has the unknown kind " + num(ce.kind));
         event->wait = ce.wait;
         event->document = &doc;
-        if (auto* play = dynamic_cast<PlayEvent*>(event.get())) {
-            play->interruptible = ce.interruptible;
-        } else if (auto* jump = dynamic_cast<JumpEvent*>(event.get())) {
-            jump->targets = ce.targets;
-        } else if (auto* sound = dynamic_cast<SoundEvent*>(event.get())) {
-            sound->repeat = ce.repeat;
-            sound->sound = lookup<SoundResource>(sounds, ce.sound);
-        } else if (auto* link = dynamic_cast<LinkEvent*>(event.get())) {
-            link->target = ce.target;
-            link->address = ce.address;
-        } else if (auto* param = dynamic_cast<ParamEvent*>(event.get())) {
-            param->text = ce.text;
-        }
+        visitEvent(
+            *event, [&](PlayEvent& play) { play.interruptible = ce.interruptible; },
+            [&](JumpEvent& jump) { jump.targets = ce.targets; },
+            [&](SoundEvent& sound) {
+                sound.repeat = ce.repeat;
+                sound.sound = lookup<SoundResource>(sounds, ce.sound);
+            },
+            [&](LinkEvent& link) {
+                link.target = ce.target;
+                link.address = ce.address;
+            },
+            [&](ParamEvent& param) { param.text = ce.text; });
         if (!withinLimits(*event)) return damaged("event " + num(int64_t(i)) + " holds values beyond any document");
         doc.events.push_back(std::move(event));
     }
