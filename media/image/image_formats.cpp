@@ -16,7 +16,7 @@ bool GifFormat::write(const std::string& path, const Image& image) { return gif:
 
 Status GifFormat::writeWithReason(const std::string& path, const Image& image) {
     const std::vector<uint8_t> bytes = gif::encode(image);
-    if (bytes.empty()) return {Failure::CannotWrite, "the picture is empty or inconsistent"};
+    if (bytes.empty()) return {Failure::CannotWrite, "cannot be written: the picture is empty or too large for a GIF image"};
     return writeFileSafely(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 

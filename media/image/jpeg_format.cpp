@@ -142,7 +142,7 @@ bool JpegFormat::write(const std::string& path, const Image& image) { return wri
 
 Status JpegFormat::writeWithReason(const std::string& path, const Image& image) {
     if (image.width <= 0 || image.height <= 0 || image.pixels.size() != size_t(image.width) * size_t(image.height))
-        return {Failure::CannotWrite, "the picture is empty or inconsistent"};
+        return {Failure::CannotWrite, "cannot be written: the picture is empty or inconsistent"};
     const int q = quality < 1 ? 1 : (quality > 100 ? 100 : quality);
     return writeFileSafely(path, [&image, q](std::FILE* f) {
                JpegWrite st;

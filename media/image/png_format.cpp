@@ -130,7 +130,7 @@ bool PngFormat::write(const std::string& path, const Image& image) { return writ
 
 Status PngFormat::writeWithReason(const std::string& path, const Image& image) {
     if (image.width <= 0 || image.height <= 0 || image.pixels.size() != size_t(image.width) * size_t(image.height))
-        return {Failure::CannotWrite, "the picture is empty or inconsistent"};
+        return {Failure::CannotWrite, "cannot be written: the picture is empty or inconsistent"};
     return writeFileSafely(path, [&image](std::FILE* f) {
                PngWrite st;
                st.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
