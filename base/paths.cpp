@@ -1,68 +1,82 @@
 #include "base/paths.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <filesystem>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <system_error>
 
 namespace tavlin {
 
+namespace fs = std::filesystem;
+
 namespace {
-std::string& exeDirOverride() { static std::string s; return s; }
+std::string& exeDirOverride() {
+    static std::string s;
+    return s;
 }
+}  // namespace
 
 std::string joinPath(const std::string& dir, const std::string& name) {
     if (dir.empty() || dir.back() == '/') return dir + name;
     return dir + "/" + name;
 }
 
+std::string folderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return std::string();
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string fileNameOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string executableDir() {
     if (!exeDirOverride().empty()) return exeDirOverride();
-    std::string buf(4096, '\0');
-    ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
-    if (n <= 0) return ".";
-    buf.resize(size_t(n));
-    auto slash = buf.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return buf.substr(0, slash);
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec || exe.empty()) return ".";
+    std::string dir = folderOf(exe.string());
+    return dir.empty() ? "." : dir;
 }
 
 void setExecutableDirForTesting(const std::string& dir) { exeDirOverride() = dir; }
 
 bool fileExists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
+    std::error_code ec;
+    return !path.empty() && fs::exists(path, ec);
 }
 
 bool isDirectory(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    std::error_code ec;
+    return !path.empty() && fs::is_directory(path, ec);
+}
+
+bool isRegularFile(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && fs::is_regular_file(path, ec);
+}
+
+bool makeFolders(const std::string& path) {
+    if (path.empty()) return true;
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    return isDirectory(path);
 }
 
 std::optional<std::vector<uint8_t>> readFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
+    if (isDirectory(path)) return std::nullopt;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return std::nullopt;
+    std::vector<uint8_t> bytes;
+    uint8_t buf[65536];
+    size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
+    bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) return std::nullopt;
     return bytes;
-}
-
-bool writeFileAtomically(const std::string& path, const std::string& bytes) {
-    std::string tmp = path + ".new~";
-    FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fflush(f) == 0) && ok;
-    ok = (::fsync(fileno(f)) == 0) && ok;
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        return false;
-    }
-    return true;
 }
 
 }  // namespace tavlin

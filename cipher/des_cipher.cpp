@@ -2,6 +2,8 @@
 
 #include <bit>
 
+#include "base/byte_order.h"
+
 namespace tavlin {
 namespace {
 
@@ -190,16 +192,6 @@ inline uint32_t roundFunction(uint32_t r, uint32_t evenKey, uint32_t oddKey) {
            kSp[1][(o >> 26) & 63] | kSp[3][(o >> 18) & 63] | kSp[5][(o >> 10) & 63] | kSp[7][(o >> 2) & 63];
 }
 
-inline uint32_t loadBigEndian(const uint8_t* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
-
-inline void storeBigEndian(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v >> 24);
-    p[1] = uint8_t(v >> 16);
-    p[2] = uint8_t(v >> 8);
-    p[3] = uint8_t(v);
-}
 
 constexpr uint8_t kPadByte = 0x0A;
 
@@ -265,8 +257,8 @@ std::vector<uint8_t> DesCipher::cipherBuffer(std::span<const uint8_t> data, Ciph
     uint8_t* const end = p + padded;
     if (direction == CipherDirection::Encrypt) {
         for (; p != end; p += 8) {
-            uint32_t l = loadBigEndian(p) ^ chainHigh;
-            uint32_t r = loadBigEndian(p + 4) ^ chainLow;
+            uint32_t l = loadBig32(p) ^ chainHigh;
+            uint32_t r = loadBig32(p + 4) ^ chainLow;
             initialPermutation(l, r);
             for (int i = 0; i < 16; i += 2) {
                 l ^= roundFunction(r, rounds_[i].even, rounds_[i].odd);
@@ -275,13 +267,13 @@ std::vector<uint8_t> DesCipher::cipherBuffer(std::span<const uint8_t> data, Ciph
             finalPermutation(r, l);
             chainHigh = r;
             chainLow = l;
-            storeBigEndian(p, r);
-            storeBigEndian(p + 4, l);
+            storeBig32(p, r);
+            storeBig32(p + 4, l);
         }
     } else {
         for (; p != end; p += 8) {
-            const uint32_t cipherHigh = loadBigEndian(p);
-            const uint32_t cipherLow = loadBigEndian(p + 4);
+            const uint32_t cipherHigh = loadBig32(p);
+            const uint32_t cipherLow = loadBig32(p + 4);
             uint32_t l = cipherHigh;
             uint32_t r = cipherLow;
             initialPermutation(l, r);
@@ -290,8 +282,8 @@ std::vector<uint8_t> DesCipher::cipherBuffer(std::span<const uint8_t> data, Ciph
                 r ^= roundFunction(l, rounds_[i - 1].even, rounds_[i - 1].odd);
             }
             finalPermutation(r, l);
-            storeBigEndian(p, r ^ chainHigh);
-            storeBigEndian(p + 4, l ^ chainLow);
+            storeBig32(p, r ^ chainHigh);
+            storeBig32(p + 4, l ^ chainLow);
             chainHigh = cipherHigh;
             chainLow = cipherLow;
         }

@@ -23,10 +23,13 @@ int convert(const std::string& in, const std::string& out) {
     if (!findAudioFormat(in)) return fail(in, kNoFormat);
     AudioFormat* outFormat = findAudioFormat(out);
     if (!outFormat) return fail(out, kNoFormat);
-    auto sound = readSound(in);
-    if (!sound) return fail(in, "cannot be decoded as a sound");
-    if (!outFormat->write(out, *sound)) return fail(out, "cannot be written");
-    return 0;
+    auto sound = readSoundWithReason(in);
+    if (!sound) {
+        if (sound.failure() == Failure::CannotRead) return fail(in, sound.reason());
+        return fail(in, "cannot be decoded as a sound: " + sound.reason());
+    }
+    Status written = outFormat->writeWithReason(out, *sound.value());
+    return written ? 0 : fail(out, written.reason());
 }
 
 }  // namespace

@@ -1,13 +1,9 @@
 // tavlin image info|convert|scale: pictures through the format registry.
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <string>
+
+#include "base/numbers.h"
 
 #include "cli/commands.h"
 #include "media/image/image_formats.h"
@@ -26,11 +22,9 @@ int usage() {
 }
 
 bool parseInt(const std::string& s, int64_t lo, int64_t hi, int32_t& out) {
-    int64_t v = 0;
-    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc() || end != s.data() + s.size() || v < lo || v > hi) return false;
-    out = int32_t(v);
-    return true;
+    auto v = parseWholeInt(s, lo, hi);
+    if (v) out = int32_t(*v);
+    return v.has_value();
 }
 
 // Positional words and "--name value" options; false on anything unknown.
@@ -53,44 +47,22 @@ bool parse(const Args& args, bool allowQuality, bool allowMode, Parsed& p) {
 // Reads a picture, or says on standard error why it cannot.
 std::unique_ptr<Image> readPicture(const std::string& path, int& status) {
     status = 1;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        fail(path, "no such file");
-        return nullptr;
+    auto read = readImageWithReason(path);
+    if (read) {
+        status = 0;
+        return read.take();
     }
-    if (S_ISDIR(st.st_mode)) {
-        fail(path, "is a folder, not a picture");
-        return nullptr;
-    }
-    if (!findImageFormat(path)) {
-        fail(path, "no picture format claims this name (use .png, .jpg, .jpeg or .gif)");
-        return nullptr;
-    }
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        std::fclose(f);
-    } else {
-        fail(path, std::string("cannot be opened: ") + std::strerror(errno));
-        return nullptr;
-    }
-    auto img = readImage(path);
-    if (!img) fail(path, "cannot be decoded as a picture");
-    else status = 0;
-    return img;
+    if (read.failure() == Failure::CannotRead) fail(path, read.reason());
+    else if (!findImageFormat(path)) fail(path, "no picture format claims this name (use .png, .jpg, .jpeg or .gif)");
+    else fail(path, "cannot be decoded as a picture: " + read.reason());
+    return nullptr;
 }
 
-// Writes through a temporary file beside the target, renamed over it only once
-// complete, so a failed write never destroys an existing file.
+// The formats replace a file only once the new one is complete, so a failed
+// write never destroys an existing file.
 int writePicture(const std::string& path, const Image& image, ImageFormat& format) {
-    const std::string temp = path + ".tavlin-" + std::to_string(::getpid()) + ".tmp";
-    if (!format.write(temp, image)) {
-        std::remove(temp.c_str());
-        return fail(path, "cannot be written");
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return fail(path, "cannot be written");
-    }
-    return 0;
+    Status written = format.writeWithReason(path, image);
+    return written ? 0 : fail(path, written.reason());
 }
 
 // The format OUT's name chooses; JPEG gets the quality asked for (75 unless given).

@@ -1,9 +1,11 @@
 #include "core/dialog_description.h"
 
-#include <climits>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string_view>
+
+#include "base/line_reader.h"
+#include "base/numbers.h"
 
 namespace tavlin {
 
@@ -11,28 +13,6 @@ namespace {
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// Reads one line of at most `limit` characters; the rest of a longer line is
-// skipped. A CR before the LF is dropped (files written with CR LF). False at
-// the end of the input.
-bool readLine(std::istream& in, std::string& line, size_t limit) {
-    line.clear();
-    std::streambuf* buf = in.rdbuf();
-    if (!buf) return false;
-    bool any = false;
-    for (;;) {
-        int c = buf->sbumpc();
-        if (c == std::char_traits<char>::eof()) break;
-        any = true;
-        if (c == '\n') break;
-        if (line.size() < limit) line.push_back(char(c));
-    }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    // Text ends at a zero byte, as it does for every C-string consumer after us.
-    size_t zero = line.find('\0');
-    if (zero != std::string::npos) line.resize(zero);
-    return any;
 }
 
 // The field scanner of the description records: white space between fields,
@@ -44,22 +24,11 @@ public:
     explicit FieldScanner(std::string_view s) : s_(s) {}
 
     bool number(int32_t& out) {
-        skipBlanks();
-        size_t p = pos_;
-        bool negative = false;
-        if (p < s_.size() && (s_[p] == '+' || s_[p] == '-')) negative = s_[p++] == '-';
-        if (p >= s_.size() || s_[p] < '0' || s_[p] > '9') return false;
-        // Saturate rather than overflow on absurd numbers.
-        int64_t v = 0;
-        while (p < s_.size() && s_[p] >= '0' && s_[p] <= '9') {
-            if (v <= int64_t(INT32_MAX) + 1) v = v * 10 + (s_[p] - '0');
-            ++p;
-        }
-        if (negative) v = -v;
-        if (v > INT32_MAX) v = INT32_MAX;
-        if (v < INT32_MIN) v = INT32_MIN;
-        out = int32_t(v);
-        pos_ = p;
+        size_t end = 0;
+        auto v = parseLeadingInt(s_.substr(pos_), &end);
+        if (!v) return false;
+        out = saturateToInt32(*v);
+        pos_ += end;
         return true;
     }
 
@@ -124,13 +93,13 @@ int scanFields(std::string_view fields, ScanTargets& t, bool withId, bool withTe
 
 }  // namespace
 
-DialogDescription ParseDialogDescription(std::istream& in, const std::string& name) {
+DialogDescription ParseDialogDescription(const std::string& text, const std::string& name) {
     DialogDescription d;
     ScanTargets t;
-    std::string line;
+    LineReader lines(text, kDialogLineLimit);
+    std::string_view l;
     bool inside = false;
-    while (readLine(in, line, kDialogLineLimit)) {
-        std::string_view l(line);
+    while (lines.nextLine(l)) {
         if (l.empty() || l[0] != '.') continue;
         char letter = l.size() > 1 ? l[1] : '\0';
         if (!inside) {
@@ -186,9 +155,10 @@ DialogDescription ParseDialogDescription(std::istream& in, const std::string& na
     return d;
 }
 
-DialogDescription ParseDialogDescription(const std::string& text, const std::string& name) {
-    std::istringstream in(text);
-    return ParseDialogDescription(in, name);
+DialogDescription ParseDialogDescription(std::istream& in, const std::string& name) {
+    // Description files are small: read whole, then line by line.
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ParseDialogDescription(text, name);
 }
 
 std::optional<DialogDescription> LoadDialogDescription(const std::string& path, const std::string& name) {

@@ -1,6 +1,7 @@
 #include "core/menu_description.h"
 
-#include <climits>
+#include "base/line_reader.h"
+#include "base/numbers.h"
 
 namespace tavlin {
 
@@ -9,15 +10,10 @@ namespace {
 // Item line: the id starts at the fourth character; the character after the
 // record letter is a separator and never part of the id.
 bool parseItem(std::string_view line, MenuEntry& item) {
-    size_t p = 3;
-    if (p >= line.size() || line[p] < '0' || line[p] > '9') return false;
-    int64_t id = 0;
-    while (p < line.size() && line[p] >= '0' && line[p] <= '9') {
-        // Saturate rather than overflow on absurd ids.
-        if (id <= INT32_MAX) id = id * 10 + (line[p] - '0');
-        ++p;
-    }
-    item.id = int32_t(id > INT32_MAX ? INT32_MAX : id);
+    if (line.size() <= 3 || line[3] < '0' || line[3] > '9') return false;
+    size_t digits = 0;
+    item.id = leadingDigits(line.substr(3), &digits);
+    size_t p = 3 + digits;
     while (p < line.size() && (line[p] == ' ' || line[p] == '\t')) ++p;
     item.label.assign(line.substr(p));
     return true;
@@ -29,14 +25,10 @@ MenuDescription ParseMenuDescription(std::string_view text) {
     MenuDescription d;
     // Path from the top level to the submenu being filled.
     std::vector<std::vector<MenuEntry>*> open{&d.entries};
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        size_t next = end == std::string_view::npos ? text.size() : end + 1;
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        start = next;
-        if (line.size() > kMenuLineLimit) {
+    LineReader lines(text, kMenuLineLimit);
+    std::string_view line;
+    while (lines.nextLine(line)) {
+        if (lines.cut()) {
             d.cutShort = true;
             break;
         }

@@ -19,7 +19,9 @@ public:
     // Moves or puts the path at the front, stores the first "histlen" entries
     // and saves the settings (the save's result is returned). A list not yet
     // loaded is loaded first, so a fresh run never overwrites the stored
-    // entries with a shorter list.
+    // entries with a shorter list; the save merges with what the file holds
+    // by then (Settings::Save). A path holding a line break is not added
+    // (false): stored, it would read back as other settings.
     bool Add(const std::string& path);
 
     const std::vector<std::string>& entries() const { return list_; }

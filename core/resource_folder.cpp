@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "media/media_registry.h"
+#include "base/line_reader.h"
 #include "base/paths.h"
 #include "core/prompts.h"
 
@@ -40,29 +41,26 @@ bool ResourceFolder::Open(const std::string& folderPath) {
 
 std::optional<std::string> ResourceFolder::readFromTable(const std::string& id, bool& tableRead) const {
     tableRead = false;
-    FILE* f = std::fopen(tablePath_.c_str(), "r");
-    if (!f) return std::nullopt;
+    // A read error part way counts as a table that could not be read.
+    auto bytes = readFileBytes(tablePath_);
+    if (!bytes || isDirectory(tablePath_)) return std::nullopt;
     tableRead = true;
     std::optional<std::string> found;
-    char buf[kLinePiece + 1];
-    while (std::fgets(buf, sizeof buf, f)) {
-        size_t len = std::strlen(buf);
-        while (len > 0 && isBlank(buf[len - 1])) --len;
+    LineReader lines(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), kLinePiece);
+    std::string_view piece;
+    bool ended = false;
+    while (lines.nextPiece(piece, ended)) {
+        size_t len = piece.size();
+        while (len > 0 && isBlank(piece[len - 1])) --len;
         if (len == 0) continue;
         size_t keyEnd = 0;
-        while (keyEnd < len && !isBlank(buf[keyEnd])) ++keyEnd;
-        if (id.size() != keyEnd || std::memcmp(buf, id.data(), keyEnd) != 0) continue;
+        while (keyEnd < len && !isBlank(piece[keyEnd])) ++keyEnd;
+        if (piece.substr(0, keyEnd) != id) continue;
         size_t valueStart = keyEnd;
-        while (valueStart < len && isBlank(buf[valueStart])) ++valueStart;
+        while (valueStart < len && isBlank(piece[valueStart])) ++valueStart;
         // Keep reading: the last line with the id wins.
-        found = std::string(buf + valueStart, len - valueStart);
+        found = std::string(piece.substr(valueStart, len - valueStart));
     }
-    // A read error part way counts as a table that could not be read.
-    if (std::ferror(f)) {
-        found.reset();
-        tableRead = false;
-    }
-    std::fclose(f);
     return found;
 }
 

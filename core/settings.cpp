@@ -3,12 +3,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+#include "base/line_reader.h"
+#include "base/numbers.h"
 #include "base/paths.h"
+#include "base/safe_write.h"
+#include "core/prompts.h"
 
 namespace tavlin {
 
@@ -32,50 +38,76 @@ std::string readAsText(const std::vector<uint8_t>& bytes) {
 
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 
-bool makeFolders(const std::string& path) {
-    if (path.empty() || isDirectory(path)) return true;
-    auto slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !makeFolders(path.substr(0, slash))) return false;
-    return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
-}
+// Text that would not read back as the same single entry.
+bool breaksLines(const std::string& text) { return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos; }
+
+// An advisory lock on a file beside the settings, held while it lives. The
+// lock file itself stays: removing it would let a third process lock a
+// different file of the same name.
+class SettingsLock {
+public:
+    explicit SettingsLock(const std::string& settingsPath) {
+        fd_ = ::open((settingsPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd_ < 0) return;
+        while (::flock(fd_, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                ::close(fd_);
+                fd_ = -1;
+                return;
+            }
+        }
+    }
+    ~SettingsLock() {
+        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+    }
+    SettingsLock(const SettingsLock&) = delete;
+    SettingsLock& operator=(const SettingsLock&) = delete;
+    bool held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
 
 }  // namespace
 
-long settingsNumber(const std::string& text) {
-    errno = 0;
-    long v = std::strtol(text.c_str(), nullptr, 10);
-    if (errno == ERANGE) return v < 0 ? LONG_MIN : LONG_MAX;
-    return v;
+long settingsNumber(const std::string& text) { return leadingInt64(text); }
+
+std::vector<Settings::Entry> Settings::parse(const std::vector<uint8_t>& bytes) {
+    std::vector<Entry> entries;
+    std::string text = readAsText(bytes);
+    LineReader lines(text, kLinePiece);
+    std::string_view piece;
+    bool ended = false;
+    while (lines.nextPiece(piece, ended)) {
+        std::string line(piece);
+        if (ended) line += '\n';
+        if (line.empty()) continue;
+        size_t eq = line.find('=');
+        if (eq == std::string::npos || eq + 1 >= line.size()) continue;
+        // The first character after "=" always belongs to the value; the first
+        // CR or LF after it ends the value, and a line without one is dropped.
+        size_t valueEnd = eq + 2;
+        while (valueEnd < line.size() && !isLineEnd(line[valueEnd])) ++valueEnd;
+        if (valueEnd >= line.size()) continue;
+        entries.push_back(Entry{line.substr(0, eq), line.substr(eq + 1, valueEnd - eq - 1)});
+    }
+    return entries;
 }
 
 void Settings::Load(const std::string& path) {
     path_ = path;
     entries_.clear();
-    if (isDirectory(path)) return;
-    auto bytes = readFileBytes(path);
-    if (!bytes) return;
-    std::string text = readAsText(*bytes);
-    size_t pos = 0;
-    while (pos < text.size()) {
-        // One piece: up to and including a line feed, at most kLinePiece characters.
-        size_t end = pos;
-        while (end < text.size() && end - pos < kLinePiece) {
-            if (text[end++] == '\n') break;
-        }
-        std::string piece = text.substr(pos, end - pos);
-        pos = end;
-        // The line is a C string: a zero byte ends it.
-        piece.resize(std::strlen(piece.c_str()));
-        if (piece.empty()) continue;
-        size_t eq = piece.find('=');
-        if (eq == std::string::npos || eq + 1 >= piece.size()) continue;
-        // The first character after "=" always belongs to the value; the first
-        // CR or LF after it ends the value, and a line without one is dropped.
-        size_t valueEnd = eq + 2;
-        while (valueEnd < piece.size() && !isLineEnd(piece[valueEnd])) ++valueEnd;
-        if (valueEnd >= piece.size()) continue;
-        entries_.push_back(Entry{piece.substr(0, eq), piece.substr(eq + 1, valueEnd - eq - 1)});
+    changed_.clear();
+    state_ = FileState::Missing;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return;
+    auto bytes = S_ISDIR(st.st_mode) ? std::nullopt : readFileBytes(path);
+    if (!bytes) {
+        state_ = FileState::Unreadable;
+        return;
     }
+    state_ = FileState::Read;
+    entries_ = parse(*bytes);
 }
 
 const std::string* Settings::Find(const std::string& key) const {
@@ -93,26 +125,62 @@ long Settings::GetInt(const std::string& key, const std::string& def) const {
     return settingsNumber(Get(key, def));
 }
 
-void Settings::Set(const std::string& key, const std::string& value) {
+bool Settings::Set(const std::string& key, const std::string& value) {
+    if (breaksLines(key) || breaksLines(value) || key.find('=') != std::string::npos) return false;
+    if (std::find(changed_.begin(), changed_.end(), key) == changed_.end()) changed_.push_back(key);
     for (auto& e : entries_) {
         if (e.key == key) {
             e.value = value;
-            return;
+            return true;
         }
     }
     entries_.push_back(Entry{key, value});
+    return true;
 }
 
-bool Settings::Save() const {
+bool Settings::writable() const {
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) != 0) return true;  // a new file: the folder decides
+    // A file nobody may write stays as it is, whoever runs the program.
+    if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0) return false;
+    return ::access(path_.c_str(), W_OK) == 0;
+}
+
+bool Settings::Save(const std::function<void(Settings&)>& update) {
     if (path_.empty()) return false;
+    if (state_ == FileState::Unreadable) {
+        if (!toldUnreadable_) {
+            toldUnreadable_ = true;
+            ShowMessage("The settings file %s cannot be read. It is kept as it is, and the settings of this "
+                        "session are not saved.",
+                        path_.c_str());
+        }
+        return false;
+    }
+    SettingsLock lock(path_);
+    if (!lock.held() || !writable()) return false;
+
+    // What the file holds now, with this process's changes on top.
+    Settings merged;
+    merged.Load(path_);
+    if (merged.state_ == FileState::Unreadable) return false;
+    for (const std::string& key : changed_) {
+        if (const std::string* v = Find(key)) merged.Set(key, *v);
+    }
+    if (update) update(merged);
+
     std::string out;
-    for (const auto& e : entries_) {
+    for (const auto& e : merged.entries_) {
         out += e.key;
         out += '=';
         out += e.value;
         out += '\n';
     }
-    return writeFileAtomically(path_, out);
+    if (!writeFileSafely(path_, out)) return false;
+    entries_ = std::move(merged.entries_);
+    changed_.clear();
+    state_ = FileState::Read;
+    return true;
 }
 
 Settings& settings() {

@@ -8,6 +8,7 @@
 #include "document/event.h"
 #include "document/media_resource.h"
 #include "document/project_text.h"
+#include "base/numbers.h"
 #include "core/settings.h"
 
 namespace tavlin {
@@ -16,31 +17,13 @@ namespace {
 
 constexpr int32_t kFar = 10000000;
 
-int32_t saturate(int64_t v) {
-    return static_cast<int32_t>(
-        std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
 // Colours are stored as hexadecimal text; what does not parse keeps the default.
 int32_t settingHex(const std::string& key, const std::string& def) {
-    std::string text = settings().Get(key, def);
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) i += 2;
-    uint32_t v = 0;
-    bool any = false;
-    for (; i < text.size(); ++i) {
-        char c = text[i];
-        int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-        if (d < 0) break;
-        v = v * 16 + uint32_t(d);
-        any = true;
-    }
-    if (!any) return static_cast<int32_t>(std::stoul(def, nullptr, 16));
-    return static_cast<int32_t>(v);
+    auto v = parseLeadingHex(settings().Get(key, def));
+    return static_cast<int32_t>(v ? *v : parseLeadingHex(def).value_or(0));
 }
 
-int32_t settingInt(const std::string& key, const std::string& def) { return saturate(settings().GetInt(key, def)); }
+int32_t settingInt(const std::string& key, const std::string& def) { return saturateToInt32(settings().GetInt(key, def)); }
 
 ImageResource* asImage(MediaResource* r) {
     return r && r->kind() == MediaKind::Image ? static_cast<ImageResource*>(r) : nullptr;
@@ -114,8 +97,8 @@ void DragPath::moveTo(int32_t x, int32_t y) {
     int64_t dx = int64_t(x) - left, dy = int64_t(y) - top;
     MediaObject::moveTo(x, y);
     for (PathPoint& p : path.points()) {
-        p.x = saturate(p.x + dx);
-        p.y = saturate(p.y + dy);
+        p.x = saturateToInt32(p.x + dx);
+        p.y = saturateToInt32(p.y + dy);
     }
 }
 
@@ -135,8 +118,8 @@ void DragPath::fitRectangle() {
     }
     left = x0;
     top = y0;
-    width = saturate(int64_t(x1) - x0 + 1);
-    height = saturate(int64_t(y1) - y0 + 1);
+    width = saturateToInt32(int64_t(x1) - x0 + 1);
+    height = saturateToInt32(int64_t(y1) - y0 + 1);
 }
 
 void DragPath::setStatePicture(int32_t state, ImageResource* resource) {

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "base/numbers.h"
+
 
 namespace tavlin {
 
@@ -39,12 +41,7 @@ int32_t roundHalfUp(double v) { return truncToInt(v + 0.5); }
 
 }  // namespace
 
-int32_t truncToInt(double v) {
-    if (std::isnan(v)) return 0;
-    if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-    if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(v);
-}
+int32_t truncToInt(double v) { return truncToInt32(v); }
 
 // --- free helpers ----------------------------------------------------------
 

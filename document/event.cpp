@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "base/numbers.h"
 #include "document/document.h"
 #include "document/media_object.h"
 #include "document/media_resource.h"
@@ -17,14 +18,10 @@ namespace {
 // Due times are never 0, which means "not armed".
 int64_t dueAt(int64_t t) { return std::max<int64_t>(t, 1); }
 
-int32_t clampToInt32(long v) {
-    return int32_t(std::clamp<long>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
 }  // namespace
 
 Event::Event(int32_t f, int32_t l)
-    : first(f), last(l), wait(clampToInt32(settings().GetInt("def_wtime", "100"))) {}
+    : first(f), last(l), wait(saturateToInt32(settings().GetInt("def_wtime", "100"))) {}
 
 void Event::arm() {
     if (!document) return;

@@ -12,6 +12,7 @@
 #include "document/project_text.h"
 #include "media/media_registry.h"
 #include "base/paths.h"
+#include "base/safe_write.h"
 #include "core/prompts.h"
 
 namespace tavlin {
@@ -39,18 +40,6 @@ constexpr int32_t kMaxLineWidth = 255;
 std::vector<std::string>& folderList() {
     static std::vector<std::string> folders;
     return folders;
-}
-
-std::string folderOf(const std::string& name) {
-    size_t slash = name.rfind('/');
-    if (slash == std::string::npos) return std::string();
-    if (slash == 0) return "/";
-    return name.substr(0, slash);
-}
-
-std::string lastComponent(const std::string& name) {
-    size_t slash = name.rfind('/');
-    return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
 void rememberFolder(const std::string& folder) {
@@ -239,33 +228,39 @@ std::unique_ptr<Document> readProject(std::string_view text, MediaLookup lookup)
     return doc;
 }
 
-std::unique_ptr<Document> loadProjectFile(const std::string& path, std::string* error) {
-    auto fail = [&](const char* why) -> std::unique_ptr<Document> {
-        if (error) *error = why;
-        return nullptr;
-    };
+Result<std::unique_ptr<Document>> openProjectFile(const std::string& path) {
+    using Opened = Result<std::unique_ptr<Document>>;
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return fail("cannot open the file");
+    if (!std::filesystem::is_regular_file(path, ec)) return Opened(Failure::CannotRead, "cannot open the file");
     uintmax_t size = std::filesystem::file_size(path, ec);
-    if (ec) return fail("cannot open the file");
-    if (size > kMaxProjectFileBytes) return fail("not a project file (too large)");
+    if (ec) return Opened(Failure::CannotRead, "cannot open the file");
+    if (size > kMaxProjectFileBytes) return Opened(Failure::TooLarge, "not a project file (too large)");
     auto bytes = readFileBytes(path);
-    if (!bytes) return fail("cannot read the file");
+    if (!bytes) return Opened(Failure::CannotRead, "cannot read the file");
     // Media that moved along with the project are found beside it.
     rememberFolder(folderOf(path));
     std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
     auto doc = readProject(text);
-    if (!doc) return fail("not a project file or damaged");
+    if (!doc) return Opened(Failure::Damaged, "not a project file or damaged");
     doc->recomputeFrameCodes();
     doc->setFileName(path);
-    return doc;
+    return Opened(std::move(doc));
+}
+
+std::unique_ptr<Document> loadProjectFile(const std::string& path, std::string* error) {
+    auto opened = openProjectFile(path);
+    if (!opened) {
+        if (error) *error = opened.reason();
+        return nullptr;
+    }
+    return opened.take();
 }
 
 bool saveProjectFile(const Document& doc, const std::string& path) {
     std::string text;
     // A document that cannot be written completely must not replace the file.
     if (!writeProject(doc, text)) return false;
-    return writeFileAtomically(path, text);
+    return writeFileSafely(path, text).ok();
 }
 
 MediaResource* resolveMedia(Document& doc, MediaKind kind, const std::string& name) {
@@ -294,7 +289,7 @@ std::optional<std::string> locateMediaFile(const std::string& name) {
     if (name.empty()) return std::nullopt;
     rememberFolder(folderOf(name));
     if (fileExists(name)) return name;
-    std::string last = lastComponent(name);
+    std::string last = fileNameOf(name);
     if (last.empty()) return std::nullopt;
     for (const std::string& folder : folderList()) {
         std::string joined = joinPath(folder, last);

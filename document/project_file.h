@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
+
 namespace tavlin {
 
 class Document;
@@ -50,11 +52,13 @@ std::unique_ptr<Document> readProject(std::string_view text, MediaLookup lookup 
 bool withinLimits(const MediaObject& object);
 bool withinLimits(const Event& event);
 
-// Opens a project file; null when it cannot be read or is rejected, with a
-// one-line reason in `error` (when given). The document's file name is set.
+// Opens a project file, or says why it cannot: unreadable (CannotRead), too
+// large (TooLarge) or rejected (Damaged). The document's file name is set.
+Result<std::unique_ptr<Document>> openProjectFile(const std::string& path);
+// The same, with the reason's text in `error` (when given) and null on failure.
 std::unique_ptr<Document> loadProjectFile(const std::string& path, std::string* error = nullptr);
-// Writes a new file and renames it over `path`, so a failed save leaves the
-// previous file as it was. False on any failure.
+// Saves through the one write policy (base/safe_write.h): a failed save leaves
+// the previous file as it was. False on any failure.
 bool saveProjectFile(const Document& doc, const std::string& path);
 
 // Finds or loads the resource for a stored media name: a loaded resource of

@@ -4,6 +4,8 @@
 #include <limits>
 #include <string>
 
+#include "base/numbers.h"
+
 namespace tavlin {
 
 namespace {
@@ -15,7 +17,6 @@ std::string_view cutAtZero(std::string_view s) {
 }
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
@@ -89,30 +90,11 @@ void Scanner::skipSpace() {
 }
 
 bool Scanner::integer(int32_t& out) {
-    size_t start = pos_;
-    skipSpace();
-    size_t p = pos_;
-    bool negative = false;
-    if (p < text_.size() && (text_[p] == '-' || text_[p] == '+')) {
-        negative = text_[p] == '-';
-        ++p;
-    }
-    if (p >= text_.size() || !isDigit(text_[p])) {
-        pos_ = start;
-        return false;
-    }
-    // Accumulate with a ceiling so that absurdly long digit runs cannot overflow.
-    constexpr int64_t kCeiling = int64_t(std::numeric_limits<int32_t>::max()) + 1;
-    int64_t v = 0;
-    while (p < text_.size() && isDigit(text_[p])) {
-        v = v * 10 + (text_[p] - '0');
-        if (v > kCeiling) v = kCeiling;
-        ++p;
-    }
-    if (negative) v = -v;
-    if (v > std::numeric_limits<int32_t>::max()) v = std::numeric_limits<int32_t>::max();
-    out = int32_t(v);
-    pos_ = p;
+    size_t end = 0;
+    auto v = parseLeadingInt(text_.substr(pos_), &end);
+    if (!v) return false;
+    out = saturateToInt32(*v);
+    pos_ += end;
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/numbers.h"
 #include "document/document.h"
 #include "document/media_resource.h"
 #include "document/project_text.h"
@@ -10,10 +11,6 @@
 namespace tavlin {
 
 namespace {
-
-int32_t clampToInt32(int64_t v) {
-    return int32_t(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
 
 VideoSource* sourceOf(const VideoResource* r) { return r ? r->video.get() : nullptr; }
 
@@ -30,7 +27,7 @@ Size VideoObject::mediaSize() const {
 int32_t VideoObject::videoFrameAt(int32_t frame) const {
     int64_t start = ranges.empty() ? 0 : ranges[0].first;
     int64_t step = std::max(frameStep, 0);
-    return clampToInt32((int64_t(frame) - start) * (step + 1));
+    return saturateToInt32((int64_t(frame) - start) * (step + 1));
 }
 
 void VideoObject::fitRangeToVideo() {
@@ -42,7 +39,7 @@ void VideoObject::fitRangeToVideo() {
     // An empty video still occupies its first frame rather than inverting
     // the range.
     if (filled < 1) filled = 1;
-    ranges[0].last = clampToInt32(int64_t(ranges[0].first) + filled - 1);
+    ranges[0].last = saturateToInt32(int64_t(ranges[0].first) + filled - 1);
 }
 
 void VideoObject::attachVideo(VideoResource* resource) {
@@ -75,12 +72,7 @@ int32_t VideoObject::readOwn(ProjectReader& in) {
         std::string_view v = in.value();
         if (v.empty()) return 1;
         size_t digits = 0;
-        int64_t step = 0;
-        while (digits < v.size() && v[digits] >= '0' && v[digits] <= '9') {
-            step = std::min<int64_t>(step * 10 + (v[digits] - '0'), std::numeric_limits<int32_t>::max());
-            ++digits;
-        }
-        frameStep = int32_t(step);
+        frameStep = leadingDigits(v, &digits);
         // Digits alone name no file: the object stays without a video.
         if (digits + 1 >= v.size()) return 1;
         file = std::string(v.substr(digits + 1));

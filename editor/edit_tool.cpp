@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "base/numbers.h"
 #include "document/document.h"
 #include "document/drag_path.h"
 
@@ -33,12 +34,6 @@ MediaObject* firstSelected(Document& doc) {
     return nullptr;
 }
 
-int32_t clampToInt(int64_t v) {
-    if (v > INT32_MAX) return INT32_MAX;
-    if (v < INT32_MIN) return INT32_MIN;
-    return int32_t(v);
-}
-
 }  // namespace
 
 void constrainToNeighbour(int32_t nx, int32_t ny, int32_t* x, int32_t* y) {
@@ -50,7 +45,7 @@ void constrainToNeighbour(int32_t nx, int32_t ny, int32_t* x, int32_t* y) {
     }
     int32_t original = *y;
     *y = ny;
-    if (adx / 2 < ady) *y = clampToInt(original < ny ? int64_t(ny) - adx : int64_t(ny) + adx);
+    if (adx / 2 < ady) *y = saturateToInt32(original < ny ? int64_t(ny) - adx : int64_t(ny) + adx);
 }
 
 void EditTool::hover(EditorView& view, int32_t x, int32_t y) {
@@ -192,10 +187,10 @@ void EditTool::dragSelection(EditorView& view, Document& doc, int32_t x, int32_t
             if (media.width > 0 && media.height > 0) nh = std::max<int64_t>(int64_t(media.height) * nw / media.width, 1);
         }
         if (hitCode == kHitMove) {
-            o->moveTo(clampToInt(nx), clampToInt(ny));
-            if (nw != w0 || nh != h0) o->resize(clampToInt(nw), clampToInt(nh));
+            o->moveTo(saturateToInt32(nx), saturateToInt32(ny));
+            if (nw != w0 || nh != h0) o->resize(saturateToInt32(nw), saturateToInt32(nh));
         } else {
-            o->setRect(clampToInt(nx), clampToInt(ny), clampToInt(nw), clampToInt(nh));
+            o->setRect(saturateToInt32(nx), saturateToInt32(ny), saturateToInt32(nw), saturateToInt32(nh));
         }
     }
     if (doc.selectedCount() == 1) view.refreshInfoWindow();

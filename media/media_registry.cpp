@@ -1,7 +1,15 @@
 #include "media/media_registry.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include "base/file_filter.h"
 
 namespace tavlin {
 
@@ -25,20 +33,39 @@ std::string lower(std::string s) {
 template <class F>
 const std::string& buildFilter(FormatList<F>& list, const char* label) {
     if (list.filter.empty()) {
-        std::string f = label;
-        f.push_back('\0');
-        for (auto& fmt : list.formats) f += fmt->pattern() + ";";
-        f.push_back('\0');
+        std::vector<std::string> parts{label, ""};
+        for (auto& fmt : list.formats) parts[1] += fmt->pattern() + ";";
         for (auto& fmt : list.formats) {
-            f += fmt->description();
-            f.push_back('\0');
-            f += fmt->pattern();
-            f.push_back('\0');
+            parts.push_back(fmt->description());
+            parts.push_back(fmt->pattern());
         }
-        f.push_back('\0');
-        list.filter = std::move(f);
+        list.filter = filterList(parts);
     }
     return list.filter;
+}
+
+// Why a file a format claims cannot be read at all, before decoding.
+std::optional<Reason> unopenable(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return Reason{Failure::CannotRead, errno == ENOENT ? "no such file" : std::strerror(errno)};
+    if (S_ISDIR(st.st_mode)) return Reason{Failure::CannotRead, "is a folder"};
+    return std::nullopt;
+}
+
+std::optional<Reason> unreadable(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return Reason{Failure::CannotRead, std::strerror(errno)};
+    std::fclose(f);
+    return std::nullopt;
+}
+
+template <class T, class F>
+Result<std::unique_ptr<T>> readWithFormat(F* format, const std::string& path, const char* kind) {
+    if (auto why = unopenable(path)) return *why;
+    if (!format) return {Failure::NotRecognised, std::string("no ") + kind + " format claims this name"};
+    if (auto why = unreadable(path)) return *why;
+    return format->readWithReason(path);
 }
 
 template <class F>
@@ -100,11 +127,39 @@ std::unique_ptr<Image> readImage(const std::string& path) {
     return f ? f->read(path) : nullptr;
 }
 
+Result<std::unique_ptr<Image>> readImageWithReason(const std::string& path) {
+    return readWithFormat<Image>(findImageFormat(path), path, "picture");
+}
+
+Status ImageFormat::writeWithReason(const std::string& path, const Image& image) {
+    if (write(path, image)) return Status::success();
+    return {Failure::CannotWrite, "cannot be written"};
+}
+
+Status AudioFormat::writeWithReason(const std::string& path, const Sound& sound) {
+    if (write(path, sound)) return Status::success();
+    return {Failure::CannotWrite, "cannot be written"};
+}
+
+Result<std::unique_ptr<Image>> ImageFormat::readWithReason(const std::string& path) {
+    if (auto img = read(path)) return img;
+    return {Failure::Damaged, "cannot be decoded as " + description()};
+}
+
 AudioFormat* findAudioFormat(const std::string& path) { return findIn<AudioFormat>(audioList(), path, nullptr); }
 
 std::unique_ptr<Sound> readSound(const std::string& path) {
     AudioFormat* f = findAudioFormat(path);
     return f ? f->read(path) : nullptr;
+}
+
+Result<std::unique_ptr<Sound>> readSoundWithReason(const std::string& path) {
+    return readWithFormat<Sound>(findAudioFormat(path), path, "sound");
+}
+
+Result<std::unique_ptr<Sound>> AudioFormat::readWithReason(const std::string& path) {
+    if (auto sound = read(path)) return sound;
+    return {Failure::Damaged, "cannot be decoded as " + description()};
 }
 
 const std::string& videoFilter() { return buildFilter(videoList(), "All Video"); }

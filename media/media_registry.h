@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "media/image.h"
 #include "media/audio/sound.h"
 
@@ -43,6 +44,11 @@ public:
     virtual std::string pattern() const = 0;
     virtual std::unique_ptr<Image> read(const std::string& path) = 0;
     virtual bool write(const std::string& path, const Image& image) = 0;
+    // The picture, or why there is none. Formats that can tell more than
+    // "cannot be decoded" override it and make read() its thin wrapper.
+    virtual Result<std::unique_ptr<Image>> readWithReason(const std::string& path);
+    // write() saying why it failed; the default knows only that it did.
+    virtual Status writeWithReason(const std::string& path, const Image& image);
 };
 
 class AudioFormat {
@@ -52,7 +58,17 @@ public:
     virtual std::string pattern() const = 0;
     virtual std::unique_ptr<Sound> read(const std::string& path) = 0;
     virtual bool write(const std::string& path, const Sound& sound) = 0;
+    // The sound, or why there is none (as ImageFormat::readWithReason).
+    virtual Result<std::unique_ptr<Sound>> readWithReason(const std::string& path);
+    virtual Status writeWithReason(const std::string& path, const Sound& sound);
 };
+
+// The value of a result, or null: the pointer-returning readers over the
+// result-returning ones.
+template <typename T>
+std::unique_ptr<T> valueOrNull(Result<std::unique_ptr<T>> r) {
+    return r ? r.take() : nullptr;
+}
 
 // The extension of a path: from its last "." to the end, dot included; empty
 // when the path has no ".".
@@ -71,6 +87,10 @@ ImageFormat* findImageFormat(const std::string& path);
 std::unique_ptr<Image> readImage(const std::string& path);
 AudioFormat* findAudioFormat(const std::string& path);
 std::unique_ptr<Sound> readSound(const std::string& path);
+// The same, saying why a file failed: no format claims its name
+// (NotRecognised), it cannot be opened (CannotRead), or the format's reason.
+Result<std::unique_ptr<Image>> readImageWithReason(const std::string& path);
+Result<std::unique_ptr<Sound>> readSoundWithReason(const std::string& path);
 
 // Filter lists for the open-file dialog: zero-terminated strings ended by an
 // empty one ("All Image", all patterns, then description/pattern pairs).

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "base/paths.h"
+#include "base/safe_write.h"
 #include "cipher/content_key.h"
 #include "cipher/des_cipher.h"
 #include "cipher/viewer_constants.h"
@@ -316,8 +317,8 @@ ContentResult writeContentFile(Document& doc, const std::string& folder, int32_t
     if (ContentResult r = encodeContent(describeContent(doc, publishDate), plain); !r) return r;
     std::vector<uint8_t> file = encipherContent(plain);
     std::string path = joinPath(folder, kContentFileName);
-    if (!writeFileAtomically(path, std::string(file.begin(), file.end())))
-        return ContentResult::fail(ContentFailure::CannotWrite, "cannot write " + path);
+    Status written = writeFileSafely(path, std::string_view(reinterpret_cast<const char*>(file.data()), file.size()));
+    if (!written) return ContentResult::fail(ContentFailure::CannotWrite, "cannot write " + path + ": " + written.reason());
     return {};
 }
 

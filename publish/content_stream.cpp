@@ -31,15 +31,14 @@ uint32_t ContentStreamReader::u8() {
 
 uint32_t ContentStreamReader::u16() {
     if (!take(2)) return 0;
-    uint32_t v = uint32_t(data_[at_]) << 8 | data_[at_ + 1];
+    uint32_t v = loadBig16(data_.data() + at_);
     at_ += 2;
     return v;
 }
 
 uint32_t ContentStreamReader::u32() {
     if (!take(4)) return 0;
-    uint32_t v = uint32_t(data_[at_]) << 24 | uint32_t(data_[at_ + 1]) << 16 | uint32_t(data_[at_ + 2]) << 8 |
-                 data_[at_ + 3];
+    uint32_t v = loadBig32(data_.data() + at_);
     at_ += 4;
     return v;
 }

@@ -10,22 +10,16 @@
 #include <string_view>
 #include <vector>
 
+#include "base/byte_order.h"
+
 namespace tavlin {
 
 class ContentStream {
 public:
     // Numbers are truncated to the width of the field.
     void putU8(int64_t v) { bytes_.push_back(uint8_t(v)); }
-    void putU16(int64_t v) {
-        bytes_.push_back(uint8_t(v >> 8));
-        bytes_.push_back(uint8_t(v));
-    }
-    void putU32(int64_t v) {
-        bytes_.push_back(uint8_t(v >> 24));
-        bytes_.push_back(uint8_t(v >> 16));
-        bytes_.push_back(uint8_t(v >> 8));
-        bytes_.push_back(uint8_t(v));
-    }
+    void putU16(int64_t v) { appendBig16(bytes_, uint32_t(v)); }
+    void putU32(int64_t v) { appendBig32(bytes_, uint32_t(v)); }
     // False, writing nothing, for a text of more than 255 (str8) or 65535
     // (str16) bytes. An absent text is the empty one.
     bool putStr8(std::string_view text);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "base/numbers.h"
 #include "canvas/canvas.h"
 #include "document/document.h"
 #include "document/drag_path.h"
@@ -19,10 +20,6 @@ namespace {
 constexpr uint32_t kGrabZoneColour = 0xC0C0C0;
 
 const Image* imageOf(const ImageResource* r) { return r && r->image && !r->image->empty() ? r->image.get() : nullptr; }
-
-int32_t saturate(int64_t v) {
-    return int32_t(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
 
 // The platform painter handles polygon corners exactly only within this range.
 int32_t polygonCoord(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, -(1 << 24), 1 << 24)); }
@@ -135,7 +132,7 @@ void drawThumb(Canvas& picture, DragPath& dp) {
     else if (dp.thumbDirection == kThumbRotate)
         turned = rotatedThumb(*img, dp.thumbDx, dp.thumbDy);
     const Image& shown = turned ? *turned : *img;
-    picture.DrawImage(saturate(int64_t(dp.thumbX) - shown.width / 2), saturate(int64_t(dp.thumbY) - shown.height / 2),
+    picture.DrawImage(saturateToInt32(int64_t(dp.thumbX) - shown.width / 2), saturateToInt32(int64_t(dp.thumbY) - shown.height / 2),
                       shown.width, shown.height, shown);
 }
 

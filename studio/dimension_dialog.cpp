@@ -1,8 +1,6 @@
 #include "studio/dimension_dialog.h"
 
-#include <cerrno>
-#include <cstdlib>
-
+#include "base/numbers.h"
 #include "document/document.h"
 #include "core/prompts.h"
 #include "core/resource_folder.h"
@@ -11,21 +9,9 @@
 
 namespace tavlin {
 
-namespace {
-
-// Leading decimal digits (with an optional sign); anything else is 0. Values
-// too large for a long stay too large to be valid.
-long entryNumber(const std::string& text) {
-    errno = 0;
-    long v = std::strtol(text.c_str(), nullptr, 10);
-    return errno == ERANGE ? (v < 0 ? -1 : kMaxLength + 1L) : v;
-}
-
-}  // namespace
-
 bool parseDocumentSize(const std::string& width, const std::string& height, const std::string& length,
                        DocumentSize* out) {
-    long w = entryNumber(width), h = entryNumber(height), n = entryNumber(length);
+    long w = leadingInt64(width), h = leadingInt64(height), n = leadingInt64(length);
     if (w < 1 || w > kMaxStageSide || h < 1 || h > kMaxStageSide || n < 1 || n >= kMaxLength) return false;
     *out = DocumentSize{int32_t(w), int32_t(h), int32_t(n)};
     return true;

@@ -15,6 +15,7 @@
 #include "document/project_file.h"
 #include "publish/content_file.h"
 #include "media/media_registry.h"
+#include "base/file_filter.h"
 #include "base/paths.h"
 #include "core/key_codes.h"
 #include "core/prompts.h"
@@ -60,38 +61,10 @@ std::string withPath(const std::string& text, const std::string& path) {
 
 void showString(const char* id) { ShowMessage("%s", str(id).c_str()); }
 
-std::string fileNamePart(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 bool equalsIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
            });
-}
-
-std::vector<std::string> splitFilter(const std::string& list) {
-    std::vector<std::string> parts;
-    size_t at = 0;
-    while (at < list.size()) {
-        size_t end = list.find('\0', at);
-        if (end == std::string::npos) end = list.size();
-        if (end == at) break;  // the empty text ends the list
-        parts.push_back(list.substr(at, end - at));
-        at = end + 1;
-    }
-    return parts;
-}
-
-std::string filterList(std::initializer_list<const char*> parts) {
-    std::string out;
-    for (const char* p : parts) {
-        out += p;
-        out += '\0';
-    }
-    out += '\0';
-    return out;
 }
 
 // The clipboard and the sound output as the document sees them.
@@ -130,16 +103,8 @@ struct MainWindow::Services {
     std::vector<std::pair<std::string, int32_t>> pictureCursors;
 };
 
-std::string joinFilters(const std::string& a, const std::string& b) {
-    std::string out;
-    for (const std::string& part : splitFilter(a)) out += part + '\0';
-    for (const std::string& part : splitFilter(b)) out += part + '\0';
-    out += '\0';
-    return out;
-}
-
 OpenKind classifyOpenPath(const std::string& path) {
-    if (fileNamePart(path) != "tavlin.txt") {
+    if (fileNameOf(path) != "tavlin.txt") {
         if (findVideoFormat(path)) return OpenKind::Video;
         if (findImageFormat(path)) return OpenKind::Image;
         if (findAudioFormat(path)) return OpenKind::Sound;
@@ -151,7 +116,7 @@ OpenKind classifyOpenPath(const std::string& path) {
 }
 
 std::string withProjectExtension(const std::string& chosen) {
-    std::string name = fileNamePart(chosen);
+    std::string name = fileNameOf(chosen);
     size_t dot = name.find_last_of('.');
     if (dot != std::string::npos && equalsIgnoringCase(name.substr(dot), ".tvl")) return chosen;
     return chosen + ".tvl";
@@ -528,7 +493,7 @@ int32_t MainWindow::OpenContent(const std::string& path) {
 
 int32_t MainWindow::Save() {
     if (!doc_) return 0;
-    if (fileNamePart(doc_->fileName).rfind(documentString("newdoc"), 0) == 0) {
+    if (fileNameOf(doc_->fileName).rfind(documentString("newdoc"), 0) == 0) {
         return SaveAs();
     }
     if (!saveProjectFile(*doc_, doc_->fileName)) return 0;

@@ -210,8 +210,5 @@ private:
     std::unique_ptr<Services> services_;
 };
 
-// Concatenates zero-terminated label/pattern lists (each ending with an empty
-// text) into one.
-std::string joinFilters(const std::string& a, const std::string& b);
 
 }  // namespace tavlin

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 
+#include "base/file_filter.h"
 #include "ui/choice_window.h"
 #include "ui/control.h"
 #include "ui/window.h"
@@ -130,24 +131,14 @@ int AskChoice(Window* owner, const std::string& text, const std::vector<std::str
 
 std::vector<std::string> QtNameFilters(const std::string& filter) {
     std::vector<std::string> out;
-    std::vector<std::string> parts;
-    size_t pos = 0;
-    while (pos < filter.size()) {
-        size_t end = filter.find('\0', pos);
-        if (end == std::string::npos) end = filter.size();
-        if (end == pos) break;  // the empty text ends the list
-        parts.push_back(filter.substr(pos, end - pos));
-        pos = end + 1;
-    }
-    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
-        std::string pattern = parts[i + 1];
+    for (auto [label, pattern] : filterPairs(filter)) {
         std::replace(pattern.begin(), pattern.end(), ';', ' ');
-        out.push_back(parts[i] + " (" + pattern + ")");
+        out.push_back(label + " (" + pattern + ")");
     }
     return out;
 }
 
-static QString joinFilters(const std::string& filter) {
+static QString qtFilters(const std::string& filter) {
     QStringList list;
     for (const std::string& f : QtNameFilters(filter)) list << QString::fromStdString(f);
     return list.join(";;");
@@ -155,7 +146,7 @@ static QString joinFilters(const std::string& filter) {
 
 std::optional<std::string> OpenFileDialog(Window* owner, const std::string& filter, const std::string& initial) {
     QString path = QFileDialog::getOpenFileName(widgetOf(owner), QString(), QString::fromStdString(initial),
-                                                joinFilters(filter));
+                                                qtFilters(filter));
     if (path.isEmpty()) return std::nullopt;
     return path.toStdString();
 }
@@ -163,7 +154,7 @@ std::optional<std::string> OpenFileDialog(Window* owner, const std::string& filt
 std::optional<std::string> SaveFileDialog(Window* owner, const std::string& filter, const std::string& initial) {
     // Callers ask about replacing a file themselves, after fixing up its name.
     QString path = QFileDialog::getSaveFileName(widgetOf(owner), QString(), QString::fromStdString(initial),
-                                                joinFilters(filter), nullptr, QFileDialog::DontConfirmOverwrite);
+                                                qtFilters(filter), nullptr, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return std::nullopt;
     return path.toStdString();
 }

@@ -13,6 +13,8 @@ public:
     // Nothing for another encoding, rate or channel count, a cut-off file or
     // a data offset past the end.
     std::unique_ptr<Sound> read(const std::string& path) override;
+    Result<std::unique_ptr<Sound>> readWithReason(const std::string& path) override;
+    Status writeWithReason(const std::string& path, const Sound& sound) override;
     // False when the file cannot be written whole; an existing file is then
     // left as it was.
     bool write(const std::string& path, const Sound& sound) override;

@@ -1,9 +1,11 @@
 #include "media/audio/wav_format.h"
 #include "media/file_handle.h"
+#include "base/byte_order.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -21,9 +23,12 @@ namespace tavlin {
 namespace {
 
 constexpr int kTargetRate = 8000;
-// The internal form of a sound never exceeds 1 GiB; a header asking for more
-// (a tiny sample rate, say) is refused before anything is allocated.
-constexpr uint64_t kMaxOutputSamples = (uint64_t(1) << 30) / 2;
+// The program's sounds are short effects: a conversion whose result would be
+// longer than four hours (230 MB) is refused before anything is allocated,
+// so a tiny header (a sample rate of 1, say) cannot ask for gigabytes.
+constexpr uint64_t kMaxOutputSamples = uint64_t(4) * 3600 * kTargetRate;
+// Room kept beyond the expected length for the resampler's rounding.
+constexpr size_t kOutputSlack = 4096;
 // Rates beyond this make the resampler's filter grow without bound.
 constexpr uint32_t kMaxSampleRate = 1000000;
 constexpr int kMaxChannels = 32;
@@ -36,8 +41,6 @@ constexpr uint16_t kTagMuLaw = 0x0007;
 constexpr uint16_t kTagImaAdpcm = 0x0011;
 constexpr uint16_t kTagExtensible = 0xFFFE;
 
-uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
 bool readAt(FILE* f, uint64_t pos, void* out, size_t n) {
     if (std::fseek(f, long(pos), SEEK_SET) != 0) return false;
@@ -56,7 +59,7 @@ Coding codingOf(const WavFormatRecord& fmt) {
     // their sub-format GUID.
     if (tag == kTagExtensible) {
         if (fmt.extra.size() < 22) return {};
-        tag = le16(fmt.extra.data() + 6);
+        tag = loadLittle16(fmt.extra.data() + 6);
     }
     if (fmt.channels == 0 || fmt.blockAlign % fmt.channels != 0) return {};
     int bytes = fmt.blockAlign / fmt.channels;  // container size of one sample
@@ -103,8 +106,16 @@ struct Layout {
     ~Layout() { av_channel_layout_uninit(&l); }
 };
 
+// Resamples decoded frames straight into the sound it returns. The sound's
+// buffer is set aside once for the expected length, so the peak memory of a
+// conversion stays close to the size of its result (no growing buffer that
+// is copied at the end).
 class Converter {
 public:
+    explicit Converter(uint64_t expectedSamples) {
+        sound_ = std::make_unique<Sound>();
+        sound_->data.reserve(size_t(std::min(expectedSamples, kMaxOutputSamples) + kOutputSlack) * 2);
+    }
 
     bool add(const AVFrame* frame) {
         if (!swr_.p && !openResampler(frame)) return false;
@@ -114,19 +125,23 @@ public:
 
     // Drains the resampler and fixes the length to the input's duration at
     // 8000 Hz, so equal inputs always give equal lengths.
-    std::unique_ptr<Sound> finish() {
-        if (swr_.p && !convert(nullptr, 0)) return nullptr;
+    Result<std::unique_ptr<Sound>> finish() {
+        if (swr_.p && !convert(nullptr, 0)) return failed();
         uint64_t want = inRate_ ? inSamples_ * kTargetRate / uint64_t(inRate_) : 0;
-        if (want > kMaxOutputSamples) return nullptr;
-        out_.resize(size_t(want), 0);
-        auto sound = std::make_unique<Sound>();
-        sound->data.resize(out_.size() * 2);
-        for (size_t i = 0; i < out_.size(); ++i) {
-            uint16_t v = uint16_t(out_[i]);
-            sound->data[2 * i] = uint8_t(v);
-            sound->data[2 * i + 1] = uint8_t(v >> 8);
-        }
-        return sound;
+        if (want > kMaxOutputSamples) return tooLong();
+        if (size_t(want) * 2 > sound_->data.capacity()) sound_->data.reserve(size_t(want) * 2);
+        sound_->data.resize(size_t(want) * 2, 0);
+        return std::move(sound_);
+    }
+
+    // Why the conversion stopped.
+    static Result<std::unique_ptr<Sound>> tooLong() {
+        return {Failure::TooLarge, "the sound would be longer than four hours"};
+    }
+
+    Result<std::unique_ptr<Sound>> failed() const {
+        if (tooLong_) return tooLong();
+        return {Failure::Damaged, "the sample data cannot be converted"};
     }
 
 private:
@@ -149,17 +164,25 @@ private:
     }
 
     bool convert(const uint8_t** in, int count) {
+        std::vector<uint8_t>& out = sound_->data;
         for (;;) {
             int room = swr_get_out_samples(swr_.p, count);
             if (room < 0) return false;
             room += 16;
-            if (out_.size() + size_t(room) > kMaxOutputSamples) return false;
-            size_t at = out_.size();
-            out_.resize(at + size_t(room));
-            uint8_t* dst = reinterpret_cast<uint8_t*>(out_.data() + at);
+            size_t have = out.size() / 2;
+            if (have + size_t(room) > kMaxOutputSamples + kOutputSlack) {
+                tooLong_ = true;
+                return false;
+            }
+            // Past the expected length the buffer grows by an eighth at a
+            // time, never doubling.
+            size_t need = (have + size_t(room)) * 2;
+            if (need > out.capacity()) out.reserve(std::max(need, out.capacity() + out.capacity() / 8));
+            out.resize(need);
+            uint8_t* dst = out.data() + have * 2;
             int got = swr_convert(swr_.p, &dst, room, in, count);
             if (got < 0) return false;
-            out_.resize(at + size_t(got));
+            out.resize((have + size_t(got)) * 2);
             // Feeding input converts it all; draining goes on until nothing is left.
             if (in || got == 0) return true;
         }
@@ -168,7 +191,8 @@ private:
     Resampler swr_;
     int inRate_ = 0;
     uint64_t inSamples_ = 0;
-    std::vector<int16_t> out_;
+    bool tooLong_ = false;
+    std::unique_ptr<Sound> sound_;
 };
 
 bool receiveAll(AVCodecContext* ctx, AVFrame* frame, Converter& conv) {
@@ -188,39 +212,64 @@ WavFormatRecord WavFormatRecord::parse(const std::vector<uint8_t>& chunk) {
     std::vector<uint8_t> b(chunk);
     if (b.size() < 18) b.resize(18, 0);
     WavFormatRecord r;
-    r.formatTag = le16(&b[0]);
-    r.channels = le16(&b[2]);
-    r.sampleRate = le32(&b[4]);
-    r.bytesPerSecond = le32(&b[8]);
-    r.blockAlign = le16(&b[12]);
-    r.bitsPerSample = le16(&b[14]);
-    size_t extraSize = std::min<size_t>(le16(&b[16]), b.size() - 18);
+    r.formatTag = loadLittle16(&b[0]);
+    r.channels = loadLittle16(&b[2]);
+    r.sampleRate = loadLittle32(&b[4]);
+    r.bytesPerSecond = loadLittle32(&b[8]);
+    r.blockAlign = loadLittle16(&b[12]);
+    r.bitsPerSample = loadLittle16(&b[14]);
+    size_t extraSize = std::min<size_t>(loadLittle16(&b[16]), b.size() - 18);
     r.extra.assign(b.begin() + 18, b.begin() + 18 + long(extraSize));
     return r;
 }
 
+namespace {
+
+// Samples per channel that `blocks` blocks decode to (for ADPCM from the code
+// width the record declares).
+uint64_t samplesPerChannel(const WavFormatRecord& fmt, const Coding& coding, uint64_t blocks) {
+    if (!coding.adpcm) return blocks;
+    uint64_t perChannel = fmt.blockAlign / fmt.channels;
+    uint64_t perBlock = 0;
+    if (coding.id == AV_CODEC_ID_ADPCM_MS) {
+        perBlock = perChannel >= 7 ? (perChannel - 7) * 2 + 2 : 0;
+    } else {
+        uint64_t bits = fmt.bitsPerSample >= 2 && fmt.bitsPerSample <= 5 ? fmt.bitsPerSample : 4;
+        perBlock = perChannel >= 4 ? (perChannel - 4) * 8 / bits + 1 : 0;
+    }
+    return blocks * perBlock;
+}
+
+Result<std::unique_ptr<Sound>> unsupported(const char* why) { return {Failure::Unsupported, why}; }
+Result<std::unique_ptr<Sound>> undecodable() { return {Failure::Damaged, "the sample data cannot be decoded"}; }
+
+}  // namespace
+
 std::unique_ptr<Sound> convertToInternalSound(const WavFormatRecord& fmt, std::vector<uint8_t> data) {
-    if (fmt.blockAlign == 0 || fmt.bytesPerSecond == 0) return nullptr;
-    if (fmt.channels == 0 || fmt.channels > kMaxChannels) return nullptr;
-    if (fmt.sampleRate == 0 || fmt.sampleRate > kMaxSampleRate) return nullptr;
+    return valueOrNull(convertSound(fmt, std::move(data)));
+}
+
+Result<std::unique_ptr<Sound>> convertSound(const WavFormatRecord& fmt, std::vector<uint8_t> data) {
+    if (fmt.blockAlign == 0 || fmt.bytesPerSecond == 0) return unsupported("the format record has no block size or rate");
+    if (fmt.channels == 0 || fmt.channels > kMaxChannels) return unsupported("unsupported number of channels");
+    if (fmt.sampleRate == 0 || fmt.sampleRate > kMaxSampleRate) return unsupported("unsupported sample rate");
     Coding coding = codingOf(fmt);
-    if (coding.id == AV_CODEC_ID_NONE) return nullptr;
+    if (coding.id == AV_CODEC_ID_NONE) return unsupported("unsupported sample coding");
 
-    // Whole blocks only: a cut-off last block is completed with zeros.
-    size_t blocks = (data.size() + fmt.blockAlign - 1) / fmt.blockAlign;
-    data.resize(blocks * fmt.blockAlign, 0);
+    // Whole blocks only: a cut-off last block is completed with zeros (when
+    // it is sent, so the data is never copied whole).
+    const size_t blocks = (data.size() + fmt.blockAlign - 1) / fmt.blockAlign;
+    const size_t paddedSize = blocks * fmt.blockAlign;
 
-    // Refuse before decoding what would come out too large. ADPCM holds at
-    // most four samples per byte and channel (2-bit codes).
-    uint64_t perChannel = coding.adpcm ? uint64_t(data.size()) * 4 / fmt.channels + uint64_t(blocks) * 2
-                                       : uint64_t(blocks);
-    if (perChannel * kTargetRate / fmt.sampleRate > kMaxOutputSamples) return nullptr;
+    // Refuse before decoding or allocating what would come out too long.
+    const uint64_t expected = samplesPerChannel(fmt, coding, blocks) * kTargetRate / fmt.sampleRate;
+    if (expected > kMaxOutputSamples) return Converter::tooLong();
 
     const AVCodec* codec = avcodec_find_decoder(coding.id);
-    if (!codec) return nullptr;
+    if (!codec) return unsupported("no decoder for the sample coding");
     CodecContext ctx;
     ctx.p = avcodec_alloc_context3(codec);
-    if (!ctx.p) return nullptr;
+    if (!ctx.p) return undecodable();
     ctx.p->sample_rate = int(fmt.sampleRate);
     av_channel_layout_default(&ctx.p->ch_layout, fmt.channels);
     ctx.p->block_align = fmt.blockAlign;
@@ -228,46 +277,52 @@ std::unique_ptr<Sound> convertToInternalSound(const WavFormatRecord& fmt, std::v
     ctx.p->bit_rate = int64_t(fmt.bytesPerSecond) * 8;
     if (!fmt.extra.empty() && fmt.formatTag != kTagExtensible) {
         ctx.p->extradata = static_cast<uint8_t*>(av_mallocz(fmt.extra.size() + AV_INPUT_BUFFER_PADDING_SIZE));
-        if (!ctx.p->extradata) return nullptr;
+        if (!ctx.p->extradata) return undecodable();
         std::memcpy(ctx.p->extradata, fmt.extra.data(), fmt.extra.size());
         ctx.p->extradata_size = int(fmt.extra.size());
     }
-    if (avcodec_open2(ctx.p, codec, nullptr) < 0) return nullptr;
+    if (avcodec_open2(ctx.p, codec, nullptr) < 0) return undecodable();
 
     Packet pkt;
     Frame frame;
-    if (!pkt.p || !frame.p) return nullptr;
-    Converter conv;
+    if (!pkt.p || !frame.p) return undecodable();
+    Converter conv(expected);
     // ADPCM goes one block per packet; plain codings in runs of blocks.
     size_t step = coding.adpcm ? fmt.blockAlign : std::max<size_t>(1, 65536 / fmt.blockAlign) * fmt.blockAlign;
-    for (size_t pos = 0; pos < data.size(); pos += step) {
-        size_t n = std::min(step, data.size() - pos);
-        if (av_new_packet(pkt.p, int(n)) < 0) return nullptr;
-        std::memcpy(pkt.p->data, data.data() + pos, n);
+    for (size_t pos = 0; pos < paddedSize; pos += step) {
+        size_t n = std::min(step, paddedSize - pos);
+        if (av_new_packet(pkt.p, int(n)) < 0) return undecodable();
+        size_t present = pos < data.size() ? std::min(n, data.size() - pos) : 0;
+        if (present) std::memcpy(pkt.p->data, data.data() + pos, present);
+        std::memset(pkt.p->data + present, 0, n - present);
         int r = avcodec_send_packet(ctx.p, pkt.p);
         av_packet_unref(pkt.p);
-        if (r < 0) return nullptr;
-        if (!receiveAll(ctx.p, frame.p, conv)) return nullptr;
+        if (r < 0) return undecodable();
+        if (!receiveAll(ctx.p, frame.p, conv)) return conv.failed();
     }
-    if (avcodec_send_packet(ctx.p, nullptr) < 0) return nullptr;
-    if (!receiveAll(ctx.p, frame.p, conv)) return nullptr;
+    if (avcodec_send_packet(ctx.p, nullptr) < 0) return undecodable();
+    if (!receiveAll(ctx.p, frame.p, conv)) return conv.failed();
     return conv.finish();
 }
 
-std::unique_ptr<Sound> WavFormat::read(const std::string& path) {
+std::unique_ptr<Sound> WavFormat::read(const std::string& path) { return valueOrNull(readWithReason(path)); }
+
+Result<std::unique_ptr<Sound>> WavFormat::readWithReason(const std::string& path) {
+    using Read = Result<std::unique_ptr<Sound>>;
+    const Reason cutOff{Failure::Damaged, "damaged WAV file: a chunk is cut off"};
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return Read(Failure::CannotRead, "not a file");
     uint64_t fileSize = uint64_t(st.st_size);
     FileHandle file(std::fopen(path.c_str(), "rb"));
-    if (!file.f) return nullptr;
+    if (!file.f) return Read(Failure::CannotRead, std::strerror(errno));
 
     // Find the RIFF chunk of form "WAVE" among the top-level chunks.
     uint64_t pos = 0, waveStart = 0, waveEnd = 0;
     bool foundWave = false;
     while (pos + 12 <= fileSize) {
         uint8_t h[12];
-        if (!readAt(file.f, pos, h, 12)) return nullptr;
-        uint64_t size = le32(h + 4);
+        if (!readAt(file.f, pos, h, 12)) return cutOff;
+        uint64_t size = loadLittle32(h + 4);
         if (std::memcmp(h, "RIFF", 4) == 0 && std::memcmp(h + 8, "WAVE", 4) == 0) {
             waveStart = pos + 12;
             // Writers that stream often leave the RIFF size too large; the
@@ -278,30 +333,31 @@ std::unique_ptr<Sound> WavFormat::read(const std::string& path) {
         }
         pos += 8 + size + (size & 1);
     }
-    if (!foundWave) return nullptr;
+    if (!foundWave) return Read(Failure::NotRecognised, "not a WAV file (no RIFF WAVE chunk)");
 
     // Walk the sub-chunks in order; the first "fmt " and the first "data" count.
     std::optional<std::vector<uint8_t>> fmtChunk, dataChunk;
     pos = waveStart;
     while (pos + 8 <= waveEnd && !(fmtChunk && dataChunk)) {
         uint8_t h[8];
-        if (!readAt(file.f, pos, h, 8)) return nullptr;
-        uint64_t size = le32(h + 4);
+        if (!readAt(file.f, pos, h, 8)) return cutOff;
+        uint64_t size = loadLittle32(h + 4);
         bool isFmt = std::memcmp(h, "fmt ", 4) == 0 && !fmtChunk;
         bool isData = std::memcmp(h, "data", 4) == 0 && !dataChunk;
         if (isFmt || isData) {
             // A chunk that claims more than the file holds is a damaged file.
-            if (pos + 8 + size > fileSize) return nullptr;
+            if (pos + 8 + size > fileSize) return cutOff;
             std::vector<uint8_t> bytes(static_cast<size_t>(size));
-            if (size > 0 && !readAt(file.f, pos + 8, bytes.data(), size_t(size))) return nullptr;
+            if (size > 0 && !readAt(file.f, pos + 8, bytes.data(), size_t(size))) return cutOff;
             (isFmt ? fmtChunk : dataChunk) = std::move(bytes);
         }
         pos += 8 + size + (size & 1);
     }
-    if (!fmtChunk || !dataChunk) return nullptr;
+    if (!fmtChunk) return Read(Failure::Damaged, "damaged WAV file: no \"fmt \" chunk");
+    if (!dataChunk) return Read(Failure::Damaged, "damaged WAV file: no \"data\" chunk");
     std::fclose(file.f);
     file.f = nullptr;
-    return convertToInternalSound(WavFormatRecord::parse(*fmtChunk), std::move(*dataChunk));
+    return convertSound(WavFormatRecord::parse(*fmtChunk), std::move(*dataChunk));
 }
 
 }  // namespace tavlin

@@ -28,6 +28,10 @@ struct WavFormatRecord {
 // when the coding is unknown, the data cannot be decoded or the result would
 // be absurdly large.
 std::unique_ptr<Sound> convertToInternalSound(const WavFormatRecord& format, std::vector<uint8_t> data);
+// The same, saying why: an unknown coding (Unsupported), data that cannot be
+// decoded (Damaged), or a result longer than four hours (TooLarge), refused
+// before anything is allocated.
+Result<std::unique_ptr<Sound>> convertSound(const WavFormatRecord& format, std::vector<uint8_t> data);
 
 class WavFormat : public AudioFormat {
 public:
@@ -36,6 +40,7 @@ public:
     // Nothing when there is no RIFF "WAVE" chunk, its "fmt " or "data" chunk
     // is missing or cut off, or the coding cannot be converted.
     std::unique_ptr<Sound> read(const std::string& path) override;
+    Result<std::unique_ptr<Sound>> readWithReason(const std::string& path) override;
     // Sounds are never written as WAV.
     bool write(const std::string&, const Sound&) override { return false; }
 };

@@ -5,7 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "media/image/picture_file.h"
+#include "base/byte_order.h"
+#include "base/safe_write.h"
 
 namespace tavlin::gif {
 
@@ -147,10 +148,6 @@ private:
     int len_ = 0;
 };
 
-void put16(std::vector<uint8_t>& out, int v) {
-    out.push_back(uint8_t(v & 0xFF));
-    out.push_back(uint8_t(v >> 8 & 0xFF));
-}
 
 }  // namespace
 
@@ -335,8 +332,8 @@ std::vector<uint8_t> encode(const Image& image) {
 
     const char* sig = image.transparent ? "GIF89a" : "GIF87a";
     out.insert(out.end(), sig, sig + 6);
-    put16(out, int(w));
-    put16(out, int(h));
+    appendLittle16(out, uint32_t(w));
+    appendLittle16(out, uint32_t(h));
     out.push_back(uint8_t(0x80 | (b - 1) << 4 | (b - 1)));
     out.push_back(0);  // background
     out.push_back(0);  // aspect
@@ -354,10 +351,10 @@ std::vector<uint8_t> encode(const Image& image) {
         out.insert(out.end(), gce, gce + sizeof gce);
     }
     out.push_back(0x2C);
-    put16(out, 0);
-    put16(out, 0);
-    put16(out, int(w));
-    put16(out, int(h));
+    appendLittle16(out, 0);
+    appendLittle16(out, 0);
+    appendLittle16(out, uint32_t(w));
+    appendLittle16(out, uint32_t(h));
     out.push_back(0);
     const int minCode = std::max(2, b);
     out.push_back(uint8_t(minCode));
@@ -369,9 +366,7 @@ std::vector<uint8_t> encode(const Image& image) {
 bool write(const Image& image, const char* path) {
     const std::vector<uint8_t> bytes = encode(image);
     if (bytes.empty()) return false;
-    std::FILE* f = std::fopen(path, "wb");
-    if (!f) return false;
-    return finishPictureFile(f, path, std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
+    return writeFileSafely(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())).ok();
 }
 
 namespace {

@@ -11,6 +11,8 @@ public:
     std::string pattern() const override { return "*.png"; }
     std::unique_ptr<Image> read(const std::string& path) override;
     bool write(const std::string& path, const Image& image) override;
+    Result<std::unique_ptr<Image>> readWithReason(const std::string& path) override;
+    Status writeWithReason(const std::string& path, const Image& image) override;
 };
 
 class JpegFormat : public ImageFormat {
@@ -19,6 +21,8 @@ public:
     std::string pattern() const override { return "*.jpg;*.jpeg"; }
     std::unique_ptr<Image> read(const std::string& path) override;
     bool write(const std::string& path, const Image& image) override;
+    Result<std::unique_ptr<Image>> readWithReason(const std::string& path) override;
+    Status writeWithReason(const std::string& path, const Image& image) override;
     int quality = 75;  // 1..100
 };
 
@@ -28,6 +32,8 @@ public:
     std::string pattern() const override { return "*.gif"; }
     std::unique_ptr<Image> read(const std::string& path) override;
     bool write(const std::string& path, const Image& image) override;
+    Result<std::unique_ptr<Image>> readWithReason(const std::string& path) override;
+    Status writeWithReason(const std::string& path, const Image& image) override;
 };
 
 }  // namespace tavlin

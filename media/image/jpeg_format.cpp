@@ -6,10 +6,13 @@
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 
+#include <cerrno>
 #include <csetjmp>
+#include <cstring>
+#include <string>
 
 #include "media/image/image_formats.h"
-#include "media/image/picture_file.h"
+#include "base/safe_write.h"
 
 namespace tavlin {
 
@@ -18,9 +21,14 @@ namespace {
 struct ErrorTrap {
     jpeg_error_mgr mgr;
     std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX] = {};  // the library's text of the fatal error
 };
 
-[[noreturn]] void errorExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<ErrorTrap*>(cinfo->err)->jump, 1); }
+[[noreturn]] void errorExit(j_common_ptr cinfo) {
+    auto* trap = reinterpret_cast<ErrorTrap*>(cinfo->err);
+    trap->mgr.format_message(cinfo, trap->message);
+    std::longjmp(trap->jump, 1);
+}
 void outputMessage(j_common_ptr) {}  // library texts are not shown
 
 void installTrap(ErrorTrap& trap) {
@@ -35,6 +43,7 @@ struct JpegRead {
     bool created = false;
     std::unique_ptr<Image> image;
     std::vector<uint8_t> line;
+    bool tooLarge = false;
 };
 
 bool readJpegInto(JpegRead& st, std::FILE* f) {
@@ -46,7 +55,10 @@ bool readJpegInto(JpegRead& st, std::FILE* f) {
     st.cinfo.mem->max_memory_to_use = 1L << 30;
     jpeg_stdio_src(&st.cinfo, f);
     jpeg_read_header(&st.cinfo, TRUE);
-    if (!imageSizeAllowed(st.cinfo.image_width, st.cinfo.image_height)) return false;
+    if (!imageSizeAllowed(st.cinfo.image_width, st.cinfo.image_height)) {
+        st.tooLarge = true;
+        return false;
+    }
     jpeg_start_decompress(&st.cinfo);
     const int comps = st.cinfo.output_components;
     if (comps != 3 && comps != 1) return false;
@@ -107,30 +119,39 @@ bool writeJpegFrom(JpegWrite& st, std::FILE* f, const Image& image, int quality)
 
 }  // namespace
 
-std::unique_ptr<Image> JpegFormat::read(const std::string& path) {
+std::unique_ptr<Image> JpegFormat::read(const std::string& path) { return valueOrNull(readWithReason(path)); }
+
+Result<std::unique_ptr<Image>> JpegFormat::readWithReason(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return nullptr;
+    if (!f) return {Failure::CannotRead, std::strerror(errno)};
     JpegRead st;
     st.cinfo.err = &st.trap.mgr;
     installTrap(st.trap);
     const bool ok = readJpegInto(st, f);
     if (st.created) jpeg_destroy_decompress(&st.cinfo);
     std::fclose(f);
-    if (!ok) return nullptr;
+    if (st.tooLarge) return {Failure::TooLarge, "the picture is larger than the program accepts"};
+    if (!ok) {
+        std::string why = st.trap.message;
+        return {Failure::Damaged, "damaged JPEG image" + (why.empty() ? std::string() : ": " + why)};
+    }
     return std::move(st.image);
 }
 
-bool JpegFormat::write(const std::string& path, const Image& image) {
+bool JpegFormat::write(const std::string& path, const Image& image) { return writeWithReason(path, image).ok(); }
+
+Status JpegFormat::writeWithReason(const std::string& path, const Image& image) {
     if (image.width <= 0 || image.height <= 0 || image.pixels.size() != size_t(image.width) * size_t(image.height))
-        return false;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    JpegWrite st;
-    st.cinfo.err = &st.trap.mgr;
-    installTrap(st.trap);
-    bool ok = writeJpegFrom(st, f, image, quality < 1 ? 1 : (quality > 100 ? 100 : quality));
-    if (st.created) jpeg_destroy_compress(&st.cinfo);
-    return finishPictureFile(f, path.c_str(), ok);
+        return {Failure::CannotWrite, "cannot be written: the picture is empty or inconsistent"};
+    const int q = quality < 1 ? 1 : (quality > 100 ? 100 : quality);
+    return writeFileSafely(path, [&image, q](std::FILE* f) {
+               JpegWrite st;
+               st.cinfo.err = &st.trap.mgr;
+               installTrap(st.trap);
+               bool ok = writeJpegFrom(st, f, image, q);
+               if (st.created) jpeg_destroy_compress(&st.cinfo);
+               return ok;
+           });
 }
 
 }  // namespace tavlin

@@ -7,10 +7,13 @@
 
 #include <bit>
 #include <csetjmp>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "media/image/image_formats.h"
-#include "media/image/picture_file.h"
+#include "base/safe_write.h"
 
 namespace tavlin {
 
@@ -18,7 +21,11 @@ namespace {
 
 constexpr bool kLittleEndian = std::endian::native == std::endian::little;
 
-[[noreturn]] void pngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+// The library's text goes into the reason when the caller gave a place for it.
+[[noreturn]] void pngError(png_structp png, png_const_charp message) {
+    if (auto* why = static_cast<std::string*>(png_get_error_ptr(png)); why && message) *why = message;
+    png_longjmp(png, 1);
+}
 void pngWarning(png_structp, png_const_charp) {}  // library texts are not shown
 
 struct PngRead {
@@ -26,6 +33,8 @@ struct PngRead {
     png_infop info = nullptr;
     std::unique_ptr<Image> image;
     std::vector<png_bytep> rows;
+    std::string error;  // the library's text of a fatal error
+    bool tooLarge = false;
 };
 
 // Reads straight into the picture's pixels, asking libpng for the byte order
@@ -35,7 +44,10 @@ bool readPngInto(PngRead& st) {
     png_read_info(st.png, st.info);
     const png_uint_32 w = png_get_image_width(st.png, st.info);
     const png_uint_32 h = png_get_image_height(st.png, st.info);
-    if (!imageSizeAllowed(w, h)) return false;
+    if (!imageSizeAllowed(w, h)) {
+        st.tooLarge = true;
+        return false;
+    }
     const int colorType = png_get_color_type(st.png, st.info);
     const int depth = png_get_bit_depth(st.png, st.info);
     const bool hasTrns = png_get_valid(st.png, st.info, PNG_INFO_tRNS);
@@ -62,7 +74,8 @@ bool readPngInto(PngRead& st) {
     st.rows.resize(h);
     for (png_uint_32 y = 0; y < h; ++y) st.rows[y] = reinterpret_cast<png_bytep>(st.image->row(int32_t(y)));
     png_read_image(st.png, st.rows.data());
-    png_read_end(st.png, nullptr);
+    // The end chunk is not read: a picture whose pixel data is complete is
+    // kept even when what follows it is missing or cut off.
     return true;
 }
 
@@ -89,11 +102,13 @@ bool writePngFrom(PngWrite& st, const Image& image) {
 
 }  // namespace
 
-std::unique_ptr<Image> PngFormat::read(const std::string& path) {
+std::unique_ptr<Image> PngFormat::read(const std::string& path) { return valueOrNull(readWithReason(path)); }
+
+Result<std::unique_ptr<Image>> PngFormat::readWithReason(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return nullptr;
+    if (!f) return {Failure::CannotRead, std::strerror(errno)};
     PngRead st;
-    st.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
+    st.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &st.error, pngError, pngWarning);
     if (st.png) st.info = png_create_info_struct(st.png);
     bool ok = false;
     if (st.png && st.info) {
@@ -106,25 +121,28 @@ std::unique_ptr<Image> PngFormat::read(const std::string& path) {
     }
     png_destroy_read_struct(st.png ? &st.png : nullptr, st.info ? &st.info : nullptr, nullptr);
     std::fclose(f);
-    if (!ok) return nullptr;
+    if (st.tooLarge) return {Failure::TooLarge, "the picture is larger than the program accepts"};
+    if (!ok) return {Failure::Damaged, "damaged PNG image" + (st.error.empty() ? std::string() : ": " + st.error)};
     return std::move(st.image);
 }
 
-bool PngFormat::write(const std::string& path, const Image& image) {
+bool PngFormat::write(const std::string& path, const Image& image) { return writeWithReason(path, image).ok(); }
+
+Status PngFormat::writeWithReason(const std::string& path, const Image& image) {
     if (image.width <= 0 || image.height <= 0 || image.pixels.size() != size_t(image.width) * size_t(image.height))
-        return false;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    PngWrite st;
-    st.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
-    if (st.png) st.info = png_create_info_struct(st.png);
-    bool ok = false;
-    if (st.png && st.info) {
-        png_init_io(st.png, f);
-        ok = writePngFrom(st, image);
-    }
-    png_destroy_write_struct(st.png ? &st.png : nullptr, st.info ? &st.info : nullptr);
-    return finishPictureFile(f, path.c_str(), ok);
+        return {Failure::CannotWrite, "cannot be written: the picture is empty or inconsistent"};
+    return writeFileSafely(path, [&image](std::FILE* f) {
+               PngWrite st;
+               st.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
+               if (st.png) st.info = png_create_info_struct(st.png);
+               bool ok = false;
+               if (st.png && st.info) {
+                   png_init_io(st.png, f);
+                   ok = writePngFrom(st, image);
+               }
+               png_destroy_write_struct(st.png ? &st.png : nullptr, st.info ? &st.info : nullptr);
+               return ok;
+           });
 }
 
 }  // namespace tavlin

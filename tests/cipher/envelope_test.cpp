@@ -72,9 +72,9 @@ TEST(Envelope, LengthsThatLieAreRefused) {
         EXPECT_FALSE(opened) << claim;
     }
     auto negative = openEnvelope(envelopeClaiming(-1, payload, key), key);
-    EXPECT_EQ(negative.failure(), CipherFailure::LengthMismatch);
+    EXPECT_EQ(negative.failure(), Failure::LengthMismatch);
     // A shorter claim moves the key check onto payload bytes.
-    EXPECT_EQ(openEnvelope(envelopeClaiming(19, payload, key), key).failure(), CipherFailure::KeyMismatch);
+    EXPECT_EQ(openEnvelope(envelopeClaiming(19, payload, key), key).failure(), Failure::KeyMismatch);
 }
 
 TEST(Envelope, TruncatedDamagedOrForeignDataFailsCleanly) {
@@ -121,9 +121,9 @@ TEST(Envelope, ReadEncipheredFromFiles) {
     EXPECT_FALSE(wrong);
     EXPECT_NE(wrong.reason().find("foreign.dat"), std::string::npos);
 
-    EXPECT_EQ(readEnciphered(dir.write("empty.dat", "")).failure(), CipherFailure::KeyMismatch);
-    EXPECT_EQ(readEnciphered(dir.file("missing.dat")).failure(), CipherFailure::CannotRead);
-    EXPECT_EQ(readEnciphered(dir.path()).failure(), CipherFailure::CannotRead);
+    EXPECT_EQ(readEnciphered(dir.write("empty.dat", "")).failure(), Failure::KeyMismatch);
+    EXPECT_EQ(readEnciphered(dir.file("missing.dat")).failure(), Failure::CannotRead);
+    EXPECT_EQ(readEnciphered(dir.path()).failure(), Failure::CannotRead);
 }
 
 }  // namespace

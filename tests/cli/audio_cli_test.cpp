@@ -90,6 +90,15 @@ TEST(AudioCliTest, FailuresNameTheFileAndTheProblem) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(oneLineNaming(r.err, damaged, "cannot be decoded as a sound")) << r.err;
 
+    // A header asking for more than four hours: refused with the reason.
+    std::string endless = stereoWav();
+    // Mono at one sample per second: 22,050 seconds.
+    endless.replace(22, 12, le16(1) + le32(1) + le32(2) + le16(2));
+    damaged = dir.write("endless.wav", endless);
+    r = tavlin(dir, {"audio", "convert", damaged, dir.file("o.au")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(oneLineNaming(r.err, damaged, "longer than four hours")) << r.err;
+
     for (std::string out : {dir.file("o.wav"), dir.file("no/such/folder/o.au")}) {
         r = tavlin(dir, {"audio", "convert", good, out});
         EXPECT_EQ(r.status, 1);

@@ -110,6 +110,13 @@ TEST_F(ImageCli, EveryFailureNamesTheFileAndLeavesExistingFilesAlone) {
     expectComplaint(run({"info", dir.file("missing.png")}), "missing.png", "no such file");
     expectComplaint(run({"info", dir.write("notes.txt", "hello")}), "notes.txt", "no picture format");
     expectComplaint(run({"info", dir.write("fake.png", "not a png")}), "fake.png", "cannot be decoded");
+    // The reason comes from the reader, without probing the file again.
+    expectComplaint(run({"info", dir.write("fake.png", "not a png")}), "fake.png", "damaged PNG image: Not a PNG file");
+    expectComplaint(run({"info", dir.write("fake.gif", "GIF89a")}), "fake.gif", "damaged GIF image");
+    expectComplaint(run({"info", dir.write("text.gif", "hello")}), "text.gif", "not a GIF image");
+    expectComplaint(run({"info", dir.write("fake.jpg", "\xff\xd8\xff")}), "fake.jpg", "damaged JPEG image: ");
+    const std::string whole = test::readAll(in);
+    expectComplaint(run({"info", dir.write("cut.png", whole.substr(0, whole.size() / 2))}), "cut.png", "damaged PNG");
     expectComplaint(run({"convert", in, dir.file("out.bmp")}), "out.bmp", "no picture format");
     expectComplaint(run({"convert", in, dir.file("no/folder/out.png")}), "out.png", "cannot be written");
     expectComplaint(run({"scale", dir.file("gone.gif"), dir.file("o.png"), "2", "2"}), "gone.gif", "no such file");

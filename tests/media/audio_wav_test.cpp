@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <fstream>
 #include <cstring>
 #include <optional>
 #include <random>
@@ -361,6 +365,88 @@ TEST_F(WavFormatTest, RandomDamageNeverCrashes) {
         for (char& ch : noise) ch = char(rng());
         read("RIFF" + le32(uint32_t(noise.size() + 4)) + "WAVE" + noise);
     }
+}
+
+// --- size limits and memory -------------------------------------------------
+
+// What a conversion run in a child process costs: the child's peak resident
+// memory above what it held before reading, so the test's own memory does
+// not count.
+struct ConversionCost {
+    bool converted = false;
+    Failure failure = Failure::None;
+    uint64_t resultBytes = 0;
+    long addedKb = -1;  // -1: the kernel does not let the peak be reset
+};
+
+long statusKb(const char* field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::strlen(field));
+    return -1;
+}
+
+ConversionCost convertInChild(const std::string& path) {
+    int fds[2];
+    if (::pipe(fds) != 0) return {};
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        ConversionCost c;
+        std::ofstream reset("/proc/self/clear_refs");
+        reset << "5";  // the peak starts again from what is resident now
+        reset.close();
+        const long before = reset ? statusKb("VmRSS:") : -1;
+        auto r = WavFormat().readWithReason(path);
+        const long peak = statusKb("VmHWM:");
+        c.converted = r.ok();
+        c.failure = r.failure();
+        c.resultBytes = r ? r.value()->data.size() : 0;
+        c.addedKb = before < 0 ? -1 : peak - before;
+        (void)!::write(fds[1], &c, sizeof c);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    ConversionCost c;
+    if (::read(fds[0], &c, sizeof c) != ssize_t(sizeof c)) c = {};
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return c;
+}
+
+TEST_F(WavFormatTest, SoundsBeyondFourHoursAreRefusedBeforeAllocating) {
+    // 134 KB asking for 67,000 samples at 1 Hz: 18.6 hours, 1.07 GB at 8000 Hz.
+    const std::string hostile = dir.write("hostile.wav", wav(makeFmt(1, 1, 1, 2, 16), std::string(134000, '\x10')));
+    auto r = WavFormat().readWithReason(hostile);
+    EXPECT_FALSE(r);
+    EXPECT_EQ(r.failure(), Failure::TooLarge);
+    EXPECT_NE(r.reason().find("four hours"), std::string::npos) << r.reason();
+    ConversionCost cost = convertInChild(hostile);
+    EXPECT_FALSE(cost.converted);
+    if (cost.addedKb >= 0) {
+        EXPECT_LT(cost.addedKb, 16 * 1024) << "refused only after allocating";
+    }
+
+    // A second past four hours at 1000 Hz is refused, as is a record without
+    // a block size.
+    EXPECT_EQ(convertSound(WavFormatRecord::parse({}), {}).failure(), Failure::Unsupported);
+    WavFormatRecord rec;
+    rec.formatTag = 1, rec.channels = 1, rec.sampleRate = 1000, rec.bytesPerSecond = 1000, rec.blockAlign = 1;
+    rec.bitsPerSample = 8;
+    EXPECT_EQ(convertSound(rec, std::vector<uint8_t>(4 * 3600 * 1000 + 1000, 0x80)).failure(), Failure::TooLarge);
+}
+
+TEST_F(WavFormatTest, PeakMemoryOfAConversionStaysNearItsResult) {
+    // One hour at 1000 Hz, 8-bit: 3.6 MB in, 57.6 MB out.
+    const std::string path = dir.write("hour.wav", wav(makeFmt(1, 1, 1000, 1, 8), std::string(3600 * 1000, '\x90')));
+    ConversionCost cost = convertInChild(path);
+    ASSERT_TRUE(cost.converted);
+    EXPECT_EQ(cost.resultBytes, uint64_t(3600) * 8000 * 2);
+    if (cost.addedKb < 0) GTEST_SKIP() << "the peak resident memory cannot be reset here";
+    EXPECT_LT(double(cost.addedKb) * 1024, 1.5 * double(cost.resultBytes))
+        << "peak " << cost.addedKb << " KB for a result of " << cost.resultBytes / 1024 << " KB";
 }
 
 }  // namespace

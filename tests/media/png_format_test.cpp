@@ -137,14 +137,33 @@ TEST(PngFormat, DamagedOrAbsurdFilesYieldNothing) {
 
     ASSERT_TRUE(fmt.write(dir.file("good.png"), test::photoLike(40, 30)));
     const std::string good = test::readAll(dir.file("good.png"));
-    // Truncated at every chunk boundary and inside every chunk.
+    // Truncated at every chunk boundary and inside every chunk: refused
+    // while pixel data is missing, read once only the end chunk is missing
+    // or cut (nothing after the pixel data is needed).
+    const auto whole = fmt.read(dir.file("good.png"));
+    ASSERT_TRUE(whole);
     for (size_t pos = 8; pos < good.size();) {
         const uint32_t len = uint32_t(uint8_t(good[pos])) << 24 | uint32_t(uint8_t(good[pos + 1])) << 16 |
                              uint32_t(uint8_t(good[pos + 2])) << 8 | uint8_t(good[pos + 3]);
-        for (size_t cut : {pos, pos + 4, pos + 8 + len / 2, pos + 8 + len})
-            EXPECT_FALSE(fmt.read(dir.write("cut" + std::to_string(cut) + ".png", good.substr(0, cut)))) << cut;
+        const bool endChunk = good.compare(pos + 4, 4, "IEND") == 0;
+        for (size_t cut : {pos, pos + 4, pos + 6, pos + 8 + len / 2, pos + 8 + len, pos + 10 + len}) {
+            const std::string name = dir.write("cut" + std::to_string(cut) + ".png", good.substr(0, cut));
+            auto read = fmt.readWithReason(name);
+            if (endChunk) {
+                ASSERT_TRUE(read) << cut << " " << read.reason();
+                EXPECT_EQ(read.value()->pixels, whole->pixels);
+            } else {
+                EXPECT_FALSE(read) << cut;
+                EXPECT_EQ(read.failure(), Failure::Damaged) << cut;
+                EXPECT_NE(read.reason().find("damaged PNG image"), std::string::npos) << read.reason();
+            }
+        }
         pos += 12 + len;
     }
+    // Junk where the end chunk should be is not looked at either.
+    auto junkEnd = fmt.read(dir.write("junk.png", good.substr(0, good.size() - 12) + "\x01\x02garbage!!"));
+    ASSERT_TRUE(junkEnd);
+    EXPECT_EQ(junkEnd->pixels, whole->pixels);
     std::mt19937 rng(5);
     for (int round = 0; round < 300; ++round) {
         std::string b = good;

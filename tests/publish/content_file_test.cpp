@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/paths.h"
+#include "base/safe_write.h"
 #include "cipher/des_cipher.h"
 #include "cipher/envelope.h"
 #include "document/media_recount.h"
@@ -354,7 +355,7 @@ TEST_F(ContentFile, ReferencesOutOfRangeLeaveObjectsWithoutMedia) {
     c.events = {sound};
     Bytes plain;
     ASSERT_TRUE(encodeContent(c, plain).ok());
-    ASSERT_TRUE(writeFileAtomically(joinPath(folder, "tavlin.txt"), std::string(plain.begin(), plain.end())));
+    ASSERT_TRUE(writeFileSafely(joinPath(folder, "tavlin.txt"), std::string(plain.begin(), plain.end())));
 
     RecordingPrompts prompts;
     Document back(0, 0);

@@ -2,6 +2,7 @@
 // around it, opening and dropping files, zoom, the stage layout and mouse input.
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,7 @@
 #include "document/project_file.h"
 #include "base/paths.h"
 #include "studio_fixture.h"
+#include "support/full_disk.h"
 #include "ui/control.h"
 #include "studio/main_window.h"
 #include "ui/menu.h"
@@ -129,11 +131,13 @@ TEST_F(MainWindowTest, SaveAsOverAnExistingFileAsksFirst) {
 }
 
 TEST_F(MainWindowTest, AFailedSaveKeepsThePreviousFileAndTheChanges) {
-    std::string path = scratch.write("walk.tvl", "previous project");
+    test::FullDisk disk;
+    std::string path = disk.file("walk.tvl");
+    std::ofstream(path) << "previous project";
     window->doc()->setFileName(path);
     modify();
-    // The new file cannot be written beside the old one.
-    ASSERT_TRUE(std::filesystem::create_directory(path + ".new~"));
+    // The disk is full: the new file cannot be written beside the old one.
+    disk.fill();
 
     window->Command(kCmdSave);
     EXPECT_EQ(test::readAll(path), "previous project");
