@@ -129,7 +129,10 @@ Status writeFileSafely(const std::string& path, const FileFiller& fill) {
     int err = (!ok && std::ferror(f)) ? errno : 0;
     if (ok && std::fflush(f) != 0) ok = false, err = errno;
     if (ok && std::ferror(f)) ok = false, err = errno;
-    if (ok && ::fsync(::fileno(f)) != 0) ok = false, err = errno;
+    // Syncing guards what a crash could take from the user: the file being
+    // replaced. A new file has nothing to lose, and publishing writes
+    // thousands of them.
+    if (ok && exists && ::fsync(::fileno(f)) != 0) ok = false, err = errno;
     if (std::fclose(f) != 0 && ok) ok = false, err = errno;
     if (!ok) {
         ::unlink(temp.c_str());
@@ -140,7 +143,7 @@ Status writeFileSafely(const std::string& path, const FileFiller& fill) {
         ::unlink(temp.c_str());
         return cannotWrite(path, errorText(err));
     }
-    syncFolder(folderPart(target));
+    if (exists) syncFolder(folderPart(target));
     return Status::success();
 }
 

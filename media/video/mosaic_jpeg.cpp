@@ -8,7 +8,7 @@
 #include <csetjmp>
 #include <vector>
 
-#include "media/image/picture_file.h"
+#include "base/safe_write.h"
 
 namespace tavlin {
 
@@ -67,16 +67,17 @@ bool compress(State& st, std::FILE* f, const Image& image, int quality) {
 bool writeMosaicJpeg(const std::string& path, const Image& image, int quality) {
     if (image.width <= 0 || image.height <= 0 || image.pixels.size() != size_t(image.width) * size_t(image.height))
         return false;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    State st;
-    st.cinfo.err = jpeg_std_error(&st.trap.mgr);
-    st.trap.mgr.error_exit = errorExit;
-    st.trap.mgr.output_message = quiet;
-    st.line.resize(size_t(image.width) * 3);
-    const bool ok = compress(st, f, image, quality < 1 ? 1 : (quality > 100 ? 100 : quality));
-    if (st.created) jpeg_destroy_compress(&st.cinfo);
-    return finishPictureFile(f, path.c_str(), ok);
+    return writeFileSafely(path, [&](std::FILE* f) {
+               State st;
+               st.cinfo.err = jpeg_std_error(&st.trap.mgr);
+               st.trap.mgr.error_exit = errorExit;
+               st.trap.mgr.output_message = quiet;
+               st.line.resize(size_t(image.width) * 3);
+               const bool ok = compress(st, f, image, quality < 1 ? 1 : (quality > 100 ? 100 : quality));
+               if (st.created) jpeg_destroy_compress(&st.cinfo);
+               return ok;
+           })
+        .ok();
 }
 
 }  // namespace tavlin
