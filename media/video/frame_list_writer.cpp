@@ -5,10 +5,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -201,6 +205,97 @@ private:
     bool ok_ = true;
 };
 
+// Reads and scales the flagged frames on a thread of its own, a few frames
+// ahead of the writer, so decoding and scaling overlap with the change masks
+// and JPEG coding. Frames come out in timeline order.
+class FrameFeed {
+public:
+    enum class Status { Ok, Missing, NoMemory };
+    struct Item {
+        int64_t index = -1;
+        Status status = Status::Missing;
+        Image scaled;
+    };
+
+    template <class Code>
+    FrameFeed(VideoSource& source, int32_t width, int32_t height, int64_t frames, int64_t step, Code code)
+        : source_(source), width_(width), height_(height) {
+        for (int64_t i = 0; i < frames; ++i)
+            if (code(i)) wanted_.push_back(i * step);
+        for (int64_t i = 0; i < frames; ++i)
+            if (code(i)) indices_.push_back(i);
+        thread_ = std::thread([this] { produce(); });
+    }
+    ~FrameFeed() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    FrameFeed(const FrameFeed&) = delete;
+    FrameFeed& operator=(const FrameFeed&) = delete;
+
+    // The next flagged frame; its picture goes back with giveBack.
+    Item next() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !ready_.empty(); });
+        Item item = std::move(ready_.front());
+        ready_.pop_front();
+        changed_.notify_all();
+        return item;
+    }
+    void giveBack(Image&& picture) {
+        std::lock_guard lock(mutex_);
+        if (picture.width == width_ && picture.height == height_) spare_.push_back(std::move(picture));
+    }
+
+private:
+    static constexpr size_t kAhead = 2;
+
+    void produce() {
+        FrameScaler scaler;
+        for (size_t k = 0; k < wanted_.size(); ++k) {
+            Item item;
+            item.index = indices_[k];
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return stopping_ || ready_.size() < kAhead; });
+                if (stopping_) return;
+                if (!spare_.empty()) {
+                    item.scaled = std::move(spare_.back());
+                    spare_.pop_back();
+                }
+            }
+            const Image* frame = source_.frameAt(int32_t(wanted_[k]));
+            if (frame && !frame->empty()) {
+                item.status = Status::Ok;
+                if (item.scaled.width != width_ || item.scaled.height != height_) item.scaled = Image(width_, height_);
+                if (item.scaled.empty() || !scaler.scale(*frame, item.scaled)) {
+                    auto s = scaleAveraged(*frame, width_, height_);
+                    if (s) item.scaled = std::move(*s);
+                    else item.status = Status::NoMemory;
+                }
+            }
+            std::lock_guard lock(mutex_);
+            ready_.push_back(std::move(item));
+            changed_.notify_all();
+        }
+    }
+
+    VideoSource& source_;
+    const int32_t width_, height_;
+    std::vector<int64_t> wanted_;   // source frame numbers
+    std::vector<int64_t> indices_;  // their timeline frames
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Item> ready_;
+    std::vector<Image> spare_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
 class Writer {
 public:
     Writer(Progress& progress, const std::string& path, VideoSource& source, const FrameListWriteOptions& options,
@@ -348,12 +443,12 @@ bool Writer::run(std::string& error) {
     progress_.begin(o_.title);
 
     const int32_t diffHeight = std::max(o_.diffSumHeight, 8);
-    Image scaled(o_.width, o_.height), reference;
+    Image reference;
     bool haveReference = false;
-    FrameScaler scaler;
     std::vector<uint8_t> changed;
     int64_t record = 0;
     bool ok = true;
+    FrameFeed feed(source_, o_.width, o_.height, frames, step, code);
     for (int64_t i = 0; i < frames && ok; ++i) {
         if (!progress_.update(record, flagged)) {
             ok = failWith(error, "stopped");
@@ -361,22 +456,19 @@ bool Writer::run(std::string& error) {
         }
         const int c = code(i);
         if (c == 0) continue;
-        const Image* frame = source_.frameAt(int32_t(i * step));
-        if (!frame || frame->empty()) continue;
+        FrameFeed::Item item = feed.next();
+        if (item.status == FrameFeed::Status::Missing) continue;
         if (diff_.open && (c != 3 || diff_.picture.height > diffHeight)) {
             if (!flushDifference(error)) {
                 ok = false;
                 break;
             }
         }
-        if (!scaler.scale(*frame, scaled)) {
-            auto s = scaleAveraged(*frame, o_.width, o_.height);
-            if (!s) {
-                ok = failWith(error, "not enough memory to scale a frame");
-                break;
-            }
-            scaled = std::move(*s);
+        if (item.status == FrameFeed::Status::NoMemory) {
+            ok = failWith(error, "not enough memory to scale a frame");
+            break;
         }
+        const Image& scaled = item.scaled;
         const std::string index = std::to_string(i);
         if (c == 1) {
             const std::string file = name('n', int32_t(record));
@@ -415,6 +507,7 @@ bool Writer::run(std::string& error) {
                 for (int32_t bx = 0; bx < perRow_; ++bx)
                     if (changed[size_t(by * perRow_ + bx)]) copyCell(scaled, bx * 8, by * 8, reference, bx * 8, by * 8);
         }
+        feed.giveBack(std::move(item.scaled));
         if (ok) ++record;
     }
     if (diff_.open && !flushDifference(error)) ok = false;

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tavlin {
 
 namespace {
@@ -36,8 +40,20 @@ void FrameScaler::planAxis(int32_t s, int32_t t, Axis& axis) {
 
 void FrameScaler::plan(int32_t sw, int32_t sh, int32_t w, int32_t h) {
     sw_ = sw, sh_ = sh, w_ = w, h_ = h;
+    consecutive_ = true;
     planAxis(sw, w, columns_);
     planAxis(sh, h, rows_);
+    // A cell's columns are consecutive: a reduction steps through every
+    // source column, an enlargement takes one per cell.
+    firstColumn_.assign(size_t(w), 0);
+    columnCount_.assign(size_t(w), 0);
+    for (int32_t tx = 0; tx < w; ++tx) {
+        const Span span = columns_.spans[size_t(tx)];
+        columnCount_[size_t(tx)] = span.end - span.begin;
+        if (span.end > span.begin) firstColumn_[size_t(tx)] = columns_.sources[span.begin];
+        for (uint32_t k = span.begin; k < span.end; ++k)
+            if (columns_.sources[k] != firstColumn_[size_t(tx)] + int32_t(k - span.begin)) consecutive_ = false;
+    }
     redBlue_.assign(size_t(sw), 0);
     alphaGreen_.assign(size_t(sw), 0);
     if (reciprocal_.empty()) {
@@ -66,6 +82,32 @@ uint32_t FrameScaler::cell(const Image& src, int32_t tx, int32_t ty) const {
     return 0xFF000000u | (r / n) << 16 | (g / n) << 8 | (b / n);
 }
 
+void FrameScaler::sumRow(const uint32_t* row, int32_t width, bool first) {
+    uint32_t* __restrict rb = redBlue_.data();
+    uint32_t* __restrict ag = alphaGreen_.data();
+    int32_t x = 0;
+#if defined(__SSE2__)
+    const __m128i mask = _mm_set1_epi32(0x00FF00FF);
+    for (; x + 4 <= width; x += 4) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
+        __m128i redBlue = _mm_and_si128(p, mask), alphaGreen = _mm_and_si128(_mm_srli_epi32(p, 8), mask);
+        auto* rbAt = reinterpret_cast<__m128i*>(rb + x);
+        auto* agAt = reinterpret_cast<__m128i*>(ag + x);
+        if (!first) {
+            redBlue = _mm_add_epi32(redBlue, _mm_loadu_si128(rbAt));
+            alphaGreen = _mm_add_epi32(alphaGreen, _mm_loadu_si128(agAt));
+        }
+        _mm_storeu_si128(rbAt, redBlue);
+        _mm_storeu_si128(agAt, alphaGreen);
+    }
+#endif
+    for (; x < width; ++x) {
+        const uint32_t redBlue = row[x] & 0x00FF00FFu, alphaGreen = row[x] >> 8 & 0x00FF00FFu;
+        rb[x] = first ? redBlue : rb[x] + redBlue;
+        ag[x] = first ? alphaGreen : ag[x] + alphaGreen;
+    }
+}
+
 bool FrameScaler::scale(const Image& src, Image& out) {
     const int32_t w = out.width, h = out.height;
     if (w <= 0 || h <= 0 || src.width <= 0 || src.height <= 0) return false;
@@ -75,50 +117,41 @@ bool FrameScaler::scale(const Image& src, Image& out) {
         return true;
     }
     if (src.width != sw_ || src.height != sh_ || w != w_ || h != h_) plan(src.width, src.height, w, h);
-    if (uint64_t(columns_.widest) * rows_.widest > kMostPerCell) return false;
+    if (uint64_t(columns_.widest) * rows_.widest > kMostPerCell || !consecutive_) return false;
 
     const int32_t sw = src.width;
-    uint32_t* rb = redBlue_.data();
-    uint32_t* ag = alphaGreen_.data();
+    const uint32_t* __restrict rb = redBlue_.data();
+    const uint32_t* __restrict ag = alphaGreen_.data();
+    const int32_t* __restrict firsts = firstColumn_.data();
+    const uint32_t* __restrict counts = columnCount_.data();
+    const uint64_t* __restrict reciprocal = reciprocal_.data();
     for (int32_t ty = 0; ty < h; ++ty) {
         const Span rows = rows_.spans[size_t(ty)];
         const uint32_t nr = rows.end - rows.begin;
         // Column sums over the cell rows first, then across each cell's columns.
-        for (uint32_t i = rows.begin; i < rows.end; ++i) {
-            const uint32_t* srow = src.row(rows_.sources[i]);
-            if (i == rows.begin) {
-                for (int32_t x = 0; x < sw; ++x) {
-                    rb[x] = srow[x] & 0x00FF00FFu;
-                    ag[x] = srow[x] >> 8 & 0x00FF00FFu;
-                }
-            } else {
-                for (int32_t x = 0; x < sw; ++x) {
-                    rb[x] += srow[x] & 0x00FF00FFu;
-                    ag[x] += srow[x] >> 8 & 0x00FF00FFu;
-                }
-            }
-        }
-        uint32_t* orow = out.row(ty);
+        for (uint32_t i = rows.begin; i < rows.end; ++i) sumRow(src.row(rows_.sources[i]), sw, i == rows.begin);
+        uint32_t* __restrict orow = out.row(ty);
         for (int32_t tx = 0; tx < w; ++tx) {
-            const Span cols = columns_.spans[size_t(tx)];
-            const uint32_t n = nr * (cols.end - cols.begin);
-            if (n == 0) {
-                orow[tx] = 0;
-                continue;
-            }
-            uint32_t sumRb = 0, sumAg = 0;
-            for (uint32_t j = cols.begin; j < cols.end; ++j) {
-                const int32_t x = columns_.sources[j];
-                sumRb += rb[x];
-                sumAg += ag[x];
+            const uint32_t nc = counts[tx], n = nr * nc;
+            const int32_t x = firsts[tx];
+            uint32_t sumRb, sumAg;
+            if (nc == 2) {
+                sumRb = rb[x] + rb[x + 1];
+                sumAg = ag[x] + ag[x + 1];
+            } else {
+                sumRb = 0, sumAg = 0;
+                for (uint32_t k = 0; k < nc; ++k) {
+                    sumRb += rb[x + int32_t(k)];
+                    sumAg += ag[x + int32_t(k)];
+                }
             }
             // Only a cell of fully opaque pixels sums its alpha to 255 n;
-            // any other leaves out its transparent pixels the slow way.
-            if ((sumAg >> 16) != 255 * n) {
+            // any other (or one of no pixels) is worked out the slow way.
+            if ((sumAg >> 16) != 255 * n || n == 0) {
                 orow[tx] = cell(src, tx, ty);
                 continue;
             }
-            const uint64_t m = reciprocal_[n];
+            const uint64_t m = reciprocal[n];
             const uint32_t red = uint32_t((sumRb >> 16) * m >> 32), blue = uint32_t((sumRb & 0xFFFF) * m >> 32);
             const uint32_t green = uint32_t((sumAg & 0xFFFF) * m >> 32);
             orow[tx] = 0xFF000000u | red << 16 | green << 8 | blue;

@@ -33,12 +33,17 @@ private:
     // One target pixel from the source pixels of its cell, transparent
     // pixels left out: the general rule, for cells that are not all opaque.
     uint32_t cell(const Image& src, int32_t tx, int32_t ty) const;
+    // Adds one source row into the column sums (`first`: starts them).
+    void sumRow(const uint32_t* row, int32_t width, bool first);
 
     int32_t sw_ = -1, sh_ = -1, w_ = -1, h_ = -1;
+    bool consecutive_ = true;
     Axis columns_, rows_;
     // Column sums of the rows of one target row, two channels per word:
     // red and blue, alpha and green, 16 bits each.
     std::vector<uint32_t> redBlue_, alphaGreen_;
+    std::vector<int32_t> firstColumn_;   // per target column
+    std::vector<uint32_t> columnCount_;  // per target column
     std::vector<uint64_t> reciprocal_;  // 2^32 / n rounded up, for exact division of sums below 2^16
 };
 

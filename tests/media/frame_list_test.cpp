@@ -112,14 +112,25 @@ TEST(BlockIndexCoder, RefusesInvalidStreams) {
 TEST(FrameScaler, MatchesScaleAveraged) {
     std::mt19937 rng(1);
     FrameScaler scaler;
-    for (auto [sw, sh, w, h] : {std::array{640, 480, 320, 240}, std::array{97, 61, 40, 23}, std::array{30, 20, 71, 45},
-                                std::array{1920, 1080, 333, 187}, std::array{8, 8, 3, 17}}) {
-        Image src(sw, sh);
-        for (auto& p : src.pixels) p = rng() | (rng() % 7 == 0 ? 0 : 0xFF000000u);
-        Image out(w, h);
-        ASSERT_TRUE(scaler.scale(src, out));
-        EXPECT_EQ(out.pixels, scaleAveraged(src, w, h)->pixels) << sw << "x" << sh << " to " << w << "x" << h;
+    // Mostly transparent-free pictures take the fast sums; a few holes and
+    // half-transparent pixels send their cells the slow way.
+    for (int holes : {0, 7, 500}) {
+        for (auto [sw, sh, w, h] : {std::array{640, 480, 320, 240}, std::array{97, 61, 40, 23}, std::array{30, 20, 71, 45},
+                                    std::array{1920, 1080, 333, 187}, std::array{8, 8, 3, 17}, std::array{1920, 1080, 320, 240},
+                                    std::array{721, 3, 720, 1}, std::array{5, 300, 5, 17}}) {
+            Image src(sw, sh);
+            for (auto& p : src.pixels) {
+                p = rng() | 0xFF000000u;
+                if (holes && rng() % uint32_t(holes) == 0) p &= rng() % 2 ? 0x00FFFFFFu : 0x7FFFFFFFu;
+            }
+            Image out(w, h);
+            ASSERT_TRUE(scaler.scale(src, out));
+            EXPECT_EQ(out.pixels, scaleAveraged(src, w, h)->pixels) << sw << "x" << sh << " to " << w << "x" << h;
+        }
     }
+    // Cells too large for its sums are left to scaleAveraged.
+    Image big(1920, 1080), small(40, 30);
+    EXPECT_FALSE(scaler.scale(big, small));
 }
 
 // Codes 2,3,3,1,3: a key frame, a patch opened and continued, a full frame
