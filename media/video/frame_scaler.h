@@ -38,6 +38,7 @@ private:
 
     int32_t sw_ = -1, sh_ = -1, w_ = -1, h_ = -1;
     bool consecutive_ = true;
+    bool halved_ = false;  // every target column is two source columns, in order
     Axis columns_, rows_;
     // Column sums of the rows of one target row, two channels per word:
     // red and blue, alpha and green, 16 bits each.

@@ -429,6 +429,7 @@ std::string sampleProject() {
 TEST_F(MainWindowTest, TheSampleOpensAndItsPlayButtonPlaysOnIdle) {
     std::string sample = sampleProject();
     if (sample.empty() || !fileExists(sample)) GTEST_SKIP() << "no sample project";
+    if (!findVideoFormat("x.avi")) registerVideoFormats();
     ASSERT_EQ(window->Open(sample, -1, -1), 1);
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_TRUE(prompts.questions.empty()) << "the sample's button pictures lie beside it";
