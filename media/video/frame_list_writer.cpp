@@ -217,13 +217,10 @@ public:
         Image scaled;
     };
 
-    template <class Code>
-    FrameFeed(VideoSource& source, int32_t width, int32_t height, int64_t frames, int64_t step, Code code)
-        : source_(source), width_(width), height_(height) {
-        for (int64_t i = 0; i < frames; ++i)
-            if (code(i)) wanted_.push_back(i * step);
-        for (int64_t i = 0; i < frames; ++i)
-            if (code(i)) indices_.push_back(i);
+    // `flags` as writeFrameList takes them; timeline frame i is source frame i * step.
+    FrameFeed(VideoSource& source, int32_t width, int32_t height, std::span<const uint8_t> flags, int64_t frames,
+              int64_t step)
+        : source_(source), width_(width), height_(height), flags_(flags), frames_(frames), step_(step) {
         thread_ = std::thread([this] { produce(); });
     }
     ~FrameFeed() {
@@ -256,9 +253,10 @@ private:
 
     void produce() {
         FrameScaler scaler;
-        for (size_t k = 0; k < wanted_.size(); ++k) {
+        for (int64_t i = 0; i < frames_; ++i) {
+            if (size_t(i) >= flags_.size() || (flags_[size_t(i)] & 3) == 0) continue;
             Item item;
-            item.index = indices_[k];
+            item.index = i;
             {
                 std::unique_lock lock(mutex_);
                 changed_.wait(lock, [&] { return stopping_ || ready_.size() < kAhead; });
@@ -268,7 +266,7 @@ private:
                     spare_.pop_back();
                 }
             }
-            const Image* frame = source_.frameAt(int32_t(wanted_[k]));
+            const Image* frame = source_.frameAt(int32_t(i * step_));
             if (frame && !frame->empty()) {
                 item.status = Status::Ok;
                 if (item.scaled.width != width_ || item.scaled.height != height_) item.scaled = Image(width_, height_);
@@ -286,8 +284,8 @@ private:
 
     VideoSource& source_;
     const int32_t width_, height_;
-    std::vector<int64_t> wanted_;   // source frame numbers
-    std::vector<int64_t> indices_;  // their timeline frames
+    const std::span<const uint8_t> flags_;
+    const int64_t frames_, step_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Item> ready_;
@@ -448,7 +446,7 @@ bool Writer::run(std::string& error) {
     std::vector<uint8_t> changed;
     int64_t record = 0;
     bool ok = true;
-    FrameFeed feed(source_, o_.width, o_.height, frames, step, code);
+    FrameFeed feed(source_, o_.width, o_.height, flags_, frames, step);
     for (int64_t i = 0; i < frames && ok; ++i) {
         if (!progress_.update(record, flagged)) {
             ok = failWith(error, "stopped");
