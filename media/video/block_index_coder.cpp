@@ -12,36 +12,48 @@ int bitsFor(uint32_t maxValue) {
     return b;
 }
 
-class BitWriter {
-public:
-    void put(uint64_t value, int n) {
-        for (int i = n - 1; i >= 0; --i) {
-            if (fill_ == 0) bytes.push_back(0);
-            if (value >> i & 1) bytes.back() |= uint8_t(0x80 >> fill_);
-            fill_ = (fill_ + 1) & 7;
-        }
-    }
-    std::vector<uint8_t> bytes;
-
-private:
-    int fill_ = 0;
-};
-
 }  // namespace
 
-std::optional<std::vector<uint8_t>> BlockIndexCoder::encode(std::span<const uint32_t> values) {
-    if (values.empty()) return std::vector<uint8_t>{};
-    if (values.size() >= (size_t(1) << 31)) return std::nullopt;
-    uint32_t maxValue = 0;
-    for (uint32_t v : values) {
-        if (v >= kLimit) return std::nullopt;
-        maxValue = std::max(maxValue, v);
+void BlockIndexCoder::Encoder::putBits(uint64_t value, int n) {
+    for (int i = n - 1; i >= 0; --i) {
+        if (fill_ == 0) bytes_.push_back(0);
+        if (value >> i & 1) bytes_.back() |= uint8_t(0x80 >> fill_);
+        fill_ = (fill_ + 1) & 7;
     }
-    const uint32_t M = maxValue;
+}
+
+std::vector<uint8_t> BlockIndexCoder::Encoder::take(bool last) {
+    std::vector<uint8_t> out;
+    if (last || fill_ == 0) {
+        out.swap(bytes_);
+        fill_ = 0;
+    } else {
+        // The byte being filled stays.
+        const uint8_t partial = bytes_.back();
+        bytes_.pop_back();
+        out.swap(bytes_);
+        bytes_.push_back(partial);
+    }
+    return out;
+}
+
+bool BlockIndexCoder::Encoder::start(std::span<const uint64_t> counts) {
+    bytes_.clear();
+    fill_ = 0;
+    codes_.clear();
+    if (counts.size() > kLimit) return false;
+    uint64_t total = 0;
+    uint32_t M = 0;
+    for (uint32_t v = 0; v < counts.size(); ++v) {
+        if (!counts[v]) continue;
+        total += counts[v];
+        M = v;
+    }
+    if (total == 0 || total >= (uint64_t(1) << 31)) return false;
     // Nodes 0..M are the values; inner nodes are numbered from M + 1.
     std::vector<uint64_t> count(size_t(2) * M + 2, 0);
+    std::copy(counts.begin(), counts.begin() + M + 1, count.begin());
     std::vector<int32_t> left(count.size(), -1), right(count.size(), -1);
-    for (uint32_t v : values) ++count[v];
 
     // A 1-based binary min-heap keyed by count, built and sifted exactly this
     // way so that equal counts pair up the same way in every build.
@@ -76,32 +88,40 @@ std::optional<std::vector<uint8_t>> BlockIndexCoder::encode(std::span<const uint
         root = node;
     }
 
-    BitWriter out;
-    out.put(values.size(), 31);
-    out.put(M, 16);
+    putBits(total, 31);
+    putBits(M, 16);
     const int b = bitsFor(M);
     // Pre-order walk with an explicit stack; paths are gathered on the way.
-    struct Code {
-        uint64_t bits = 0;
-        int length = 0;
-    };
-    std::vector<Code> codes(size_t(M) + 1);
+    codes_.assign(size_t(M) + 1, Code{});
     std::vector<std::pair<uint32_t, Code>> stack{{root, Code{}}};
     while (!stack.empty()) {
         auto [node, code] = stack.back();
         stack.pop_back();
         if (node <= M) {
-            out.put(0, 1);
-            out.put(node, b);
-            codes[node] = code;
+            putBits(0, 1);
+            putBits(node, b);
+            codes_[node] = code;
         } else {
-            out.put(1, 1);
+            putBits(1, 1);
             stack.push_back({uint32_t(right[node]), Code{code.bits << 1 | 1, code.length + 1}});
             stack.push_back({uint32_t(left[node]), Code{code.bits << 1, code.length + 1}});
         }
     }
-    for (uint32_t v : values) out.put(codes[v].bits, codes[v].length);
-    return std::move(out.bytes);
+    return true;
+}
+
+std::optional<std::vector<uint8_t>> BlockIndexCoder::encode(std::span<const uint32_t> values) {
+    if (values.empty()) return std::vector<uint8_t>{};
+    std::vector<uint64_t> counts;
+    for (uint32_t v : values) {
+        if (v >= kLimit) return std::nullopt;
+        if (v >= counts.size()) counts.resize(size_t(v) + 1, 0);
+        ++counts[v];
+    }
+    Encoder encoder;
+    if (!encoder.start(counts)) return std::nullopt;
+    for (uint32_t v : values) encoder.put(v);
+    return encoder.take(true);
 }
 
 std::optional<uint32_t> BlockIndexCoder::Reader::bits(int n) {

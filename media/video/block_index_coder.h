@@ -22,6 +22,30 @@ public:
     // of range or there are too many to count in 31 bits.
     static std::optional<std::vector<uint8_t>> encode(std::span<const uint32_t> values);
 
+    // Codes a stream too long to hold: the tree is built from the count of
+    // every value, then the values are put one by one, in order, and the
+    // coded bytes taken away as they fill.
+    class Encoder {
+    public:
+        // `counts[v]` is how often v occurs (v < kLimit). False when no value
+        // or more than 31 bits of values are counted, or counts is too long.
+        bool start(std::span<const uint64_t> counts);
+        // `value` must be one counted.
+        void put(uint32_t value) { putBits(codes_[value].bits, codes_[value].length); }
+        // The whole bytes coded so far; with `last`, the padded final byte too.
+        std::vector<uint8_t> take(bool last);
+
+    private:
+        void putBits(uint64_t value, int n);
+        struct Code {
+            uint64_t bits = 0;
+            int length = 0;
+        };
+        std::vector<Code> codes_;
+        std::vector<uint8_t> bytes_;
+        int fill_ = 0;
+    };
+
     // Reads the integers one at a time, so a stream that claims more than it
     // holds costs nothing before it is found out.
     class Reader {

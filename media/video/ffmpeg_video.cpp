@@ -7,6 +7,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -294,11 +295,16 @@ bool FfmpegVideo::convert(Image& out) {
     uint8_t* dst[4] = {scratch_.data(), nullptr, nullptr, nullptr};
     int strides[4] = {stride, 0, 0, 0};
     if (sws_scale(sws_, frame_->data, frame_->linesize, 0, fh, dst, strides) <= 0) return false;
+    // swscale makes pictures without alpha opaque itself; alpha and colour
+    // tables may carry any value, and frames are opaque.
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
+    const bool mayBeClear = !desc || (desc->flags & (AV_PIX_FMT_FLAG_ALPHA | AV_PIX_FMT_FLAG_PAL));
     for (int32_t y = 0; y < height_; ++y) {
         const uint8_t* src = scratch_.data() + size_t(y) * size_t(stride);
         uint32_t* row = out.row(y);
         std::memcpy(row, src, size_t(width_) * 4);
-        for (int32_t x = 0; x < width_; ++x) row[x] |= 0xFF000000u;
+        if (mayBeClear)
+            for (int32_t x = 0; x < width_; ++x) row[x] |= 0xFF000000u;
     }
     return true;
 }

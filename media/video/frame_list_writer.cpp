@@ -5,9 +5,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "base/paths.h"
 #include "media/image/image_formats.h"
@@ -46,6 +55,244 @@ void copyCell(const Image& src, int32_t sx, int32_t sy, Image& dst, int32_t dx, 
         std::memcpy(d, s, size_t(std::max(n, 0)) * 4);
     }
 }
+
+// |dR| + |dG| + |dB| summed over the block at (x0, y0), clipped to the
+// frame; against nothing (null) it is the block's R+G+B.
+uint32_t blockDifference(const Image& frame, const Image* reference, int32_t x0, int32_t y0) {
+    const int32_t w = std::min(8, frame.width - x0), h = std::min(8, frame.height - y0);
+#if defined(__SSE2__)
+    if (w == 8) {
+        // Eight pixels are two registers; the byte-wise absolute difference
+        // sums of the colour bytes, with alpha masked out on both sides.
+        const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
+        __m128i total = _mm_setzero_si128();
+        for (int32_t y = 0; y < h; ++y) {
+            const auto* a = reinterpret_cast<const __m128i*>(frame.row(y0 + y) + x0);
+            const __m128i a0 = _mm_and_si128(_mm_loadu_si128(a), colour);
+            const __m128i a1 = _mm_and_si128(_mm_loadu_si128(a + 1), colour);
+            __m128i b0 = _mm_setzero_si128(), b1 = _mm_setzero_si128();
+            if (reference) {
+                const auto* b = reinterpret_cast<const __m128i*>(reference->row(y0 + y) + x0);
+                b0 = _mm_and_si128(_mm_loadu_si128(b), colour);
+                b1 = _mm_and_si128(_mm_loadu_si128(b + 1), colour);
+            }
+            total = _mm_add_epi64(total, _mm_add_epi64(_mm_sad_epu8(a0, b0), _mm_sad_epu8(a1, b1)));
+        }
+        return uint32_t(_mm_cvtsi128_si32(total)) + uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(total, 8)));
+    }
+#endif
+    uint32_t sum = 0;
+    for (int32_t y = 0; y < h; ++y) {
+        const uint32_t* a = frame.row(y0 + y) + x0;
+        const uint32_t* b = reference ? reference->row(y0 + y) + x0 : nullptr;
+        for (int32_t x = 0; x < w; ++x) {
+            const uint32_t p = a[x], q = b ? b[x] : 0;
+            sum += uint32_t(std::abs(int(p >> 16 & 0xFF) - int(q >> 16 & 0xFF)) +
+                            std::abs(int(p >> 8 & 0xFF) - int(q >> 8 & 0xFF)) + std::abs(int(p & 0xFF) - int(q & 0xFF)));
+        }
+    }
+    return sum;
+}
+
+// The block index stream, which grows with the length of the video: its
+// values are counted as they come (the coder's tree needs every count before
+// the first value is coded) and, past a small start, kept as 16-bit values in
+// an unlinked file beside the list, so memory stays the same however long the
+// video is.
+class IndexStream {
+public:
+    explicit IndexStream(std::string spillPath) : spillPath_(std::move(spillPath)), counts_(BlockIndexCoder::kLimit, 0) {}
+    ~IndexStream() {
+        if (file_) std::fclose(file_);
+    }
+    IndexStream(const IndexStream&) = delete;
+    IndexStream& operator=(const IndexStream&) = delete;
+
+    // Values must lie below the coder's limit.
+    void push(uint32_t value) {
+        ++counts_[value];
+        ++total_;
+        buffer_.push_back(uint16_t(value));
+        if (buffer_.size() >= kHeld) spill();
+    }
+    bool empty() const { return total_ == 0; }
+    bool failed() const { return failed_; }
+    const std::string& why() const { return why_; }
+    std::span<const uint64_t> counts() const { return counts_; }
+
+    // Hands every value to `take`, in order; false when the spilled part
+    // cannot be read back.
+    template <class Take>
+    bool replay(Take take) {
+        if (failed_) return false;
+        if (file_) {
+            std::vector<uint16_t> chunk(kHeld);
+            if (std::fseek(file_, 0, SEEK_SET) != 0) return failWith("the block index cannot be read back");
+            for (uint64_t left = spilled_; left > 0;) {
+                const size_t n = size_t(std::min<uint64_t>(left, chunk.size()));
+                if (std::fread(chunk.data(), sizeof(uint16_t), n, file_) != n)
+                    return failWith("the block index cannot be read back");
+                for (size_t i = 0; i < n; ++i) take(chunk[i]);
+                left -= n;
+            }
+        }
+        for (uint16_t v : buffer_) take(v);
+        return true;
+    }
+
+private:
+    static constexpr size_t kHeld = size_t(1) << 18;  // values held before they go to the file
+
+    bool failWith(const std::string& why) {
+        if (!failed_) why_ = why;
+        failed_ = true;
+        return false;
+    }
+    void spill() {
+        if (failed_) {
+            buffer_.clear();
+            return;
+        }
+        if (!file_) {
+            file_ = std::fopen(spillPath_.c_str(), "w+b");
+            if (!file_) {
+                failWith(spillPath_ + " cannot be created: " + std::strerror(errno));
+                return;
+            }
+            // Gone from the folder at once; the open file lives until closed.
+            std::remove(spillPath_.c_str());
+        }
+        if (std::fwrite(buffer_.data(), sizeof(uint16_t), buffer_.size(), file_) != buffer_.size()) {
+            failWith("the block index cannot be kept: " + std::string(std::strerror(errno)));
+            return;
+        }
+        spilled_ += buffer_.size();
+        buffer_.clear();
+    }
+
+    std::string spillPath_;
+    std::FILE* file_ = nullptr;
+    std::vector<uint16_t> buffer_;
+    std::vector<uint64_t> counts_;
+    uint64_t total_ = 0, spilled_ = 0;
+    bool failed_ = false;
+    std::string why_;
+};
+
+// Writes the wrapped text of a frame list piece by piece.
+class WrappedOutput {
+public:
+    explicit WrappedOutput(std::FILE* file) : file_(file) {
+        buffer_.assign(NcrfEscape::kPrefix, NcrfEscape::kPrefix + 4);
+    }
+    void write(std::span<const uint8_t> bytes) {
+        NcrfEscape::escape(bytes, buffer_);
+        if (buffer_.size() >= (size_t(1) << 16)) flush();
+    }
+    void write(const std::string& text) {
+        write(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    }
+    // False when any byte could not be written.
+    bool flush() {
+        ok_ = ok_ && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size();
+        buffer_.clear();
+        return ok_;
+    }
+
+private:
+    std::FILE* file_;
+    std::vector<uint8_t> buffer_;
+    bool ok_ = true;
+};
+
+// Reads and scales the flagged frames on a thread of its own, a few frames
+// ahead of the writer, so decoding and scaling overlap with the change masks
+// and JPEG coding. Frames come out in timeline order.
+class FrameFeed {
+public:
+    enum class Status { Ok, Missing, NoMemory };
+    struct Item {
+        int64_t index = -1;
+        Status status = Status::Missing;
+        Image scaled;
+    };
+
+    // `flags` as writeFrameList takes them; timeline frame i is source frame i * step.
+    FrameFeed(VideoSource& source, int32_t width, int32_t height, std::span<const uint8_t> flags, int64_t frames,
+              int64_t step)
+        : source_(source), width_(width), height_(height), flags_(flags), frames_(frames), step_(step) {
+        thread_ = std::thread([this] { produce(); });
+    }
+    ~FrameFeed() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    FrameFeed(const FrameFeed&) = delete;
+    FrameFeed& operator=(const FrameFeed&) = delete;
+
+    // The next flagged frame; its picture goes back with giveBack.
+    Item next() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !ready_.empty(); });
+        Item item = std::move(ready_.front());
+        ready_.pop_front();
+        changed_.notify_all();
+        return item;
+    }
+    void giveBack(Image&& picture) {
+        std::lock_guard lock(mutex_);
+        if (picture.width == width_ && picture.height == height_) spare_.push_back(std::move(picture));
+    }
+
+private:
+    static constexpr size_t kAhead = 2;
+
+    void produce() {
+        FrameScaler scaler;
+        for (int64_t i = 0; i < frames_; ++i) {
+            if (size_t(i) >= flags_.size() || (flags_[size_t(i)] & 3) == 0) continue;
+            Item item;
+            item.index = i;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return stopping_ || ready_.size() < kAhead; });
+                if (stopping_) return;
+                if (!spare_.empty()) {
+                    item.scaled = std::move(spare_.back());
+                    spare_.pop_back();
+                }
+            }
+            const Image* frame = source_.frameAt(int32_t(i * step_));
+            if (frame && !frame->empty()) {
+                item.status = Status::Ok;
+                if (item.scaled.width != width_ || item.scaled.height != height_) item.scaled = Image(width_, height_);
+                if (item.scaled.empty() || !scaler.scale(*frame, item.scaled)) {
+                    auto s = scaleAveraged(*frame, width_, height_);
+                    if (s) item.scaled = std::move(*s);
+                    else item.status = Status::NoMemory;
+                }
+            }
+            std::lock_guard lock(mutex_);
+            ready_.push_back(std::move(item));
+            changed_.notify_all();
+        }
+    }
+
+    VideoSource& source_;
+    const int32_t width_, height_;
+    const std::span<const uint8_t> flags_;
+    const int64_t frames_, step_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Item> ready_;
+    std::vector<Image> spare_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
 
 class Writer {
 public:
@@ -90,7 +337,7 @@ private:
     int32_t perRow_ = 0, rows_ = 0;
     JpegFormat jpeg_;
     std::string lines_;
-    std::vector<uint32_t> stream_;
+    std::unique_ptr<IndexStream> stream_;
     Patch diff_;
     std::vector<uint32_t> sums_, widened_;
 };
@@ -109,12 +356,7 @@ void Writer::collect(const Image& frame, Patch& patch, uint32_t record, const st
                 std::memcpy(taller.pixels.data(), patch.picture.pixels.data(), patch.picture.pixels.size() * 4);
                 patch.picture = std::move(taller);
             }
-            uint32_t sum = 0;
-            for (int32_t y = y0; y < std::min(y0 + 8, frame.height); ++y)
-                for (int32_t x = x0; x < std::min(x0 + 8, frame.width); ++x) {
-                    const uint32_t p = frame.at(x, y);
-                    sum += (p >> 16 & 0xFF) + (p >> 8 & 0xFF) + (p & 0xFF);
-                }
+            const uint32_t sum = blockDifference(frame, nullptr, x0, y0);
             copyCell(frame, x0, y0, patch.picture, int32_t(k % uint32_t(patchPerRow)) * 8,
                      int32_t(k / uint32_t(patchPerRow)) * 8);
             patch.entries.push_back({sum, record, block, k});
@@ -148,10 +390,10 @@ bool Writer::flushDifference(std::string& error) {
         diff_.picture.height = height;
         ok = writeJpeg(diff_.file, ordered(diff_.picture, entries), error);
     }
-    stream_.push_back(uint32_t(n));
+    stream_->push(uint32_t(n));
     for (const Entry& e : entries) {
-        stream_.push_back(e.record);
-        stream_.push_back(e.block);
+        stream_->push(e.record);
+        stream_->push(e.block);
     }
     entries.clear();
     return ok;
@@ -161,19 +403,10 @@ bool Writer::flushDifference(std::string& error) {
 // from the reference by at least 96 * (100 - quality) summed over its pixels
 // and channels.
 void Writer::changedBlocks(const Image& frame, const Image& reference, std::vector<uint8_t>& changed) {
-    sums_.assign(size_t(perRow_) * size_t(rows_), 0);
-    for (int32_t y = 0; y < frame.height; ++y) {
-        const uint32_t* a = frame.row(y);
-        const uint32_t* b = reference.row(y);
-        uint32_t* blockRow = sums_.data() + size_t(y / 8) * size_t(perRow_);
-        for (int32_t x = 0; x < frame.width; ++x) {
-            const uint32_t p = a[x], q = b[x];
-            const int dr = int(p >> 16 & 0xFF) - int(q >> 16 & 0xFF);
-            const int dg = int(p >> 8 & 0xFF) - int(q >> 8 & 0xFF);
-            const int db = int(p & 0xFF) - int(q & 0xFF);
-            blockRow[x >> 3] += uint32_t(std::abs(dr) + std::abs(dg) + std::abs(db));
-        }
-    }
+    sums_.resize(size_t(perRow_) * size_t(rows_));
+    for (int32_t by = 0; by < rows_; ++by)
+        for (int32_t bx = 0; bx < perRow_; ++bx)
+            sums_[size_t(by) * size_t(perRow_) + size_t(bx)] = blockDifference(frame, &reference, bx * 8, by * 8);
     widened_.assign(sums_.size(), 0);
     for (int32_t by = 0; by < rows_; ++by)
         for (int32_t bx = 0; bx < perRow_; ++bx) {
@@ -195,6 +428,7 @@ bool Writer::run(std::string& error) {
         return failWith(error, "a frame of this size has too many blocks for a frame list");
     // The list goes to a file beside the target and replaces it only once whole.
     const std::string temp = path_ + ".tavlin-" + std::to_string(::getpid()) + ".tmp";
+    stream_ = std::make_unique<IndexStream>(path_ + ".tavlin-" + std::to_string(::getpid()) + ".index");
     std::FILE* out = std::fopen(temp.c_str(), "wb");
     if (!out) return failWith(error, path_ + " cannot be created: " + std::strerror(errno));
 
@@ -207,12 +441,12 @@ bool Writer::run(std::string& error) {
     progress_.begin(o_.title);
 
     const int32_t diffHeight = std::max(o_.diffSumHeight, 8);
-    Image scaled(o_.width, o_.height), reference;
+    Image reference;
     bool haveReference = false;
-    FrameScaler scaler;
     std::vector<uint8_t> changed;
     int64_t record = 0;
     bool ok = true;
+    FrameFeed feed(source_, o_.width, o_.height, flags_, frames, step);
     for (int64_t i = 0; i < frames && ok; ++i) {
         if (!progress_.update(record, flagged)) {
             ok = failWith(error, "stopped");
@@ -220,22 +454,19 @@ bool Writer::run(std::string& error) {
         }
         const int c = code(i);
         if (c == 0) continue;
-        const Image* frame = source_.frameAt(int32_t(i * step));
-        if (!frame || frame->empty()) continue;
+        FrameFeed::Item item = feed.next();
+        if (item.status == FrameFeed::Status::Missing) continue;
         if (diff_.open && (c != 3 || diff_.picture.height > diffHeight)) {
             if (!flushDifference(error)) {
                 ok = false;
                 break;
             }
         }
-        if (!scaler.scale(*frame, scaled)) {
-            auto s = scaleAveraged(*frame, o_.width, o_.height);
-            if (!s) {
-                ok = failWith(error, "not enough memory to scale a frame");
-                break;
-            }
-            scaled = std::move(*s);
+        if (item.status == FrameFeed::Status::NoMemory) {
+            ok = failWith(error, "not enough memory to scale a frame");
+            break;
         }
+        const Image& scaled = item.scaled;
         const std::string index = std::to_string(i);
         if (c == 1) {
             const std::string file = name('n', int32_t(record));
@@ -250,8 +481,8 @@ bool Writer::run(std::string& error) {
             const std::string file = name('s', int32_t(record));
             ok = writeJpeg(file, ordered(key.picture, key.entries), error);
             lines_ += "S " + index + " " + file + "\n";
-            stream_.push_back(uint32_t(key.entries.size()));
-            for (const Entry& e : key.entries) stream_.push_back(e.block);
+            stream_->push(uint32_t(key.entries.size()));
+            for (const Entry& e : key.entries) stream_->push(e.block);
             reference = scaled;
             haveReference = true;
         } else {
@@ -274,24 +505,36 @@ bool Writer::run(std::string& error) {
                 for (int32_t bx = 0; bx < perRow_; ++bx)
                     if (changed[size_t(by * perRow_ + bx)]) copyCell(scaled, bx * 8, by * 8, reference, bx * 8, by * 8);
         }
+        feed.giveBack(std::move(item.scaled));
         if (ok) ++record;
     }
     if (diff_.open && !flushDifference(error)) ok = false;
     progress_.update(flagged, flagged);
 
-    std::string text = std::to_string(o_.width) + " " + std::to_string(o_.height) + " " + std::to_string(frames) +
-                       " " + std::to_string(record) + "\n" + lines_;
-    if (!stream_.empty()) {
-        auto coded = BlockIndexCoder::encode(stream_);
-        if (coded) {
-            text += "C\n";
-            text.append(coded->begin(), coded->end());
+    WrappedOutput wrapped(out);
+    wrapped.write(std::to_string(o_.width) + " " + std::to_string(o_.height) + " " + std::to_string(frames) + " " +
+                  std::to_string(record) + "\n" + lines_);
+    if (stream_->failed()) {
+        ok = failWith(error, stream_->why());
+    } else if (!stream_->empty()) {
+        BlockIndexCoder::Encoder coder;
+        if (coder.start(stream_->counts())) {
+            wrapped.write("C\n");
+            uint32_t sinceTaken = 0;
+            const bool replayed = stream_->replay([&](uint32_t v) {
+                coder.put(v);
+                if (++sinceTaken == 4096) {
+                    wrapped.write(coder.take(false));
+                    sinceTaken = 0;
+                }
+            });
+            wrapped.write(coder.take(true));
+            if (!replayed) ok = failWith(error, stream_->why());
         } else {
             ok = failWith(error, "the block index cannot be coded");
         }
     }
-    const auto wrapped = NcrfEscape::wrap(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-    bool written = std::fwrite(wrapped.data(), 1, wrapped.size(), out) == wrapped.size();
+    bool written = wrapped.flush();
     written = std::fflush(out) == 0 && written;
     written = std::fclose(out) == 0 && written;
     if (!written || std::rename(temp.c_str(), path_.c_str()) != 0) {

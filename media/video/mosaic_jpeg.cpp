@@ -5,6 +5,7 @@
 #include <jpeglib.h>
 // clang-format on
 
+#include <bit>
 #include <csetjmp>
 #include <vector>
 
@@ -13,6 +14,12 @@
 namespace tavlin {
 
 namespace {
+
+#ifdef JCS_EXTENSIONS
+constexpr bool kDirectRows = std::endian::native == std::endian::little;
+#else
+constexpr bool kDirectRows = false;
+#endif
 
 struct Trap {
     jpeg_error_mgr mgr;
@@ -40,6 +47,14 @@ bool compress(State& st, std::FILE* f, const Image& image, int quality) {
     st.cinfo.image_height = JDIMENSION(image.height);
     st.cinfo.input_components = 3;
     st.cinfo.in_color_space = JCS_RGB;
+#ifdef JCS_EXTENSIONS
+    // libjpeg-turbo reads the pixels as they lie in memory (blue, green, red,
+    // alpha) with the same colour conversion as for packed RGB.
+    if constexpr (kDirectRows) {
+        st.cinfo.input_components = 4;
+        st.cinfo.in_color_space = JCS_EXT_BGRX;
+    }
+#endif
     jpeg_set_defaults(&st.cinfo);
     jpeg_set_quality(&st.cinfo, quality, TRUE);
     for (int c = 0; c < st.cinfo.num_components; ++c) {
@@ -49,6 +64,12 @@ bool compress(State& st, std::FILE* f, const Image& image, int quality) {
     jpeg_start_compress(&st.cinfo, TRUE);
     while (st.cinfo.next_scanline < st.cinfo.image_height) {
         const uint32_t* in = image.row(int32_t(st.cinfo.next_scanline));
+        if constexpr (kDirectRows) {
+            // The library only reads the row.
+            JSAMPROW row = reinterpret_cast<JSAMPROW>(const_cast<uint32_t*>(in));
+            jpeg_write_scanlines(&st.cinfo, &row, 1);
+            continue;
+        }
         uint8_t* o = st.line.data();
         for (int32_t x = 0; x < image.width; ++x, o += 3) {
             o[0] = uint8_t(in[x] >> 16);

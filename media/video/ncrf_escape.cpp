@@ -5,7 +5,6 @@
 namespace tavlin {
 
 namespace {
-constexpr uint8_t kPrefix[4] = {'N', 'C', 'R', 'F'};
 constexpr uint8_t kEscape = 0x01;
 }  // namespace
 
@@ -16,6 +15,11 @@ bool NcrfEscape::isWrapped(std::span<const uint8_t> data) {
 std::vector<uint8_t> NcrfEscape::wrap(std::span<const uint8_t> data) {
     std::vector<uint8_t> out(kPrefix, kPrefix + 4);
     out.reserve(data.size() + data.size() / 64 + 4);
+    escape(data, out);
+    return out;
+}
+
+void NcrfEscape::escape(std::span<const uint8_t> data, std::vector<uint8_t>& out) {
     for (uint8_t b : data) {
         switch (b) {
             case kEscape: out.push_back(kEscape), out.push_back(1); break;
@@ -24,7 +28,6 @@ std::vector<uint8_t> NcrfEscape::wrap(std::span<const uint8_t> data) {
             default: out.push_back(b);
         }
     }
-    return out;
 }
 
 std::vector<uint8_t> NcrfEscape::unwrap(std::span<const uint8_t> data) {

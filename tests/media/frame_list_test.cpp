@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -112,14 +114,26 @@ TEST(BlockIndexCoder, RefusesInvalidStreams) {
 TEST(FrameScaler, MatchesScaleAveraged) {
     std::mt19937 rng(1);
     FrameScaler scaler;
-    for (auto [sw, sh, w, h] : {std::array{640, 480, 320, 240}, std::array{97, 61, 40, 23}, std::array{30, 20, 71, 45},
-                                std::array{1920, 1080, 333, 187}, std::array{8, 8, 3, 17}}) {
-        Image src(sw, sh);
-        for (auto& p : src.pixels) p = rng() | (rng() % 7 == 0 ? 0 : 0xFF000000u);
-        Image out(w, h);
-        ASSERT_TRUE(scaler.scale(src, out));
-        EXPECT_EQ(out.pixels, scaleAveraged(src, w, h)->pixels) << sw << "x" << sh << " to " << w << "x" << h;
+    // Mostly transparent-free pictures take the fast sums; a few holes and
+    // half-transparent pixels send their cells the slow way.
+    for (int holes : {0, 7, 500}) {
+        for (auto [sw, sh, w, h] : {std::array{640, 480, 320, 240}, std::array{97, 61, 40, 23}, std::array{30, 20, 71, 45},
+                                    std::array{1920, 1080, 333, 187}, std::array{8, 8, 3, 17}, std::array{1920, 1080, 320, 240},
+                                    std::array{721, 3, 720, 1}, std::array{5, 300, 5, 17}, std::array{640, 240, 320, 240},
+                                    std::array{640, 960, 320, 240}, std::array{1282, 3, 641, 1}, std::array{640, 720, 320, 240}}) {
+            Image src(sw, sh);
+            for (auto& p : src.pixels) {
+                p = rng() | 0xFF000000u;
+                if (holes && rng() % uint32_t(holes) == 0) p &= rng() % 2 ? 0x00FFFFFFu : 0x7FFFFFFFu;
+            }
+            Image out(w, h);
+            ASSERT_TRUE(scaler.scale(src, out));
+            EXPECT_EQ(out.pixels, scaleAveraged(src, w, h)->pixels) << sw << "x" << sh << " to " << w << "x" << h;
+        }
     }
+    // Cells too large for its sums are left to scaleAveraged.
+    Image big(1920, 1080), small(40, 30);
+    EXPECT_FALSE(scaler.scale(big, small));
 }
 
 // Codes 2,3,3,1,3: a key frame, a patch opened and continued, a full frame
@@ -178,6 +192,74 @@ TEST_F(FrameLists, RoundTripRebuildsEveryFrame) {
     auto* fl = dynamic_cast<FrameListSource*>(back.get());
     ASSERT_TRUE(fl);
     EXPECT_EQ(fl->records().size(), 29u);
+}
+
+// A block index too long to hold goes through a spill file: the list still
+// reads back whole, and nothing is left beside it but the list and its pictures.
+TEST_F(FrameLists, LongBlockIndexIsSpilledAndReadBack) {
+    const std::string srcPath = dir.file("big.avi");
+    ASSERT_TRUE(test::makeLavfiVideo(srcPath, "testsrc=size=640x480:rate=25", 32));
+    auto src = openVideo(srcPath);
+    ASSERT_TRUE(src);
+    std::vector<uint8_t> flags(32, 3);
+    std::filesystem::create_directories(dir.file("out"));
+    const std::string list = dir.file("out/v0.txt");
+    // Quality 100 marks every block changed: 2 * 4800 integers a frame, and
+    // a count for each patch.
+    FrameListWriteOptions o{640, 480, 0, 90, 100, 1280};
+    std::string error;
+    ASSERT_TRUE(writeFrameList(silentProgress(), list, *src, o, flags, &error)) << error;
+    for (const auto& e : std::filesystem::directory_iterator(dir.file("out"))) {
+        const std::string name = e.path().filename().string();
+        EXPECT_TRUE(name == "v0.txt" || (name.size() > 4 && name.substr(name.size() - 4) == ".jpg")) << name;
+    }
+    const std::string text = unwrapped(list);
+    const size_t c = text.find("\nC\n");
+    ASSERT_NE(c, std::string::npos);
+    const std::span coded(reinterpret_cast<const uint8_t*>(text.data()) + c + 3, text.size() - c - 3);
+    auto values = BlockIndexCoder::decode(coded, 1u << 30);
+    ASSERT_TRUE(values);
+    size_t patches = 0;
+    for (size_t at = text.find("\nD "); at < c; at = text.find("\nD ", at + 1)) ++patches;
+    EXPECT_GE(patches, 2u);
+    EXPECT_EQ(values->size(), 4801u + 31u * 9600u + patches);
+    auto back = openVideo(list);
+    ASSERT_TRUE(back);
+    for (int32_t i : {0, 1, 17, 31}) {
+        const Image* want = src->frameAt(i);
+        ASSERT_TRUE(want);
+        const Image expected = *want;
+        const Image* got = back->frameAt(i);
+        ASSERT_TRUE(got) << i;
+        EXPECT_LT(meanAbsError(*got, expected), 6.0) << "frame " << i;
+    }
+}
+
+// Coding piece by piece gives the bytes of coding at once.
+TEST(BlockIndexCoder, PiecewiseCodingMatchesWholeCoding) {
+    std::mt19937 rng(7);
+    for (uint32_t spread : {1u, 3u, 300u, 65536u}) {
+        std::vector<uint32_t> values(20000);
+        for (auto& v : values) v = std::min<uint32_t>(uint32_t(std::abs(std::normal_distribution<>(0, spread)(rng))), 65535);
+        std::vector<uint64_t> counts(BlockIndexCoder::kLimit, 0);
+        for (uint32_t v : values) ++counts[v];
+        BlockIndexCoder::Encoder encoder;
+        ASSERT_TRUE(encoder.start(counts));
+        std::vector<uint8_t> pieces;
+        for (uint32_t v : values) {
+            encoder.put(v);
+            if (rng() % 97 == 0) {
+                auto part = encoder.take(false);
+                pieces.insert(pieces.end(), part.begin(), part.end());
+            }
+        }
+        auto last = encoder.take(true);
+        pieces.insert(pieces.end(), last.begin(), last.end());
+        EXPECT_EQ(pieces, *BlockIndexCoder::encode(values)) << spread;
+        EXPECT_EQ(BlockIndexCoder::decode(pieces, 20000), values);
+    }
+    BlockIndexCoder::Encoder none;
+    EXPECT_FALSE(none.start(std::vector<uint64_t>(10, 0)));
 }
 
 TEST_F(FrameLists, SmallCases) {

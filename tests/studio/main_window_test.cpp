@@ -14,6 +14,8 @@
 
 #include "document/document.h"
 #include "document/drag_path.h"
+#include "document/media_resource.h"
+#include "document/video_object.h"
 #include "editor/editor_tools.h"
 #include "document/project_file.h"
 #include "base/paths.h"
@@ -450,6 +452,7 @@ std::string sampleProject() {
 TEST_F(MainWindowTest, TheSampleOpensAndItsPlayButtonPlaysOnIdle) {
     std::string sample = sampleProject();
     if (sample.empty() || !fileExists(sample)) GTEST_SKIP() << "no sample project";
+    if (!findVideoFormat("x.avi")) registerVideoFormats();
     ASSERT_EQ(window->Open(sample, -1, -1), 1);
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_TRUE(prompts.questions.empty()) << "the sample's button pictures lie beside it";
@@ -461,6 +464,23 @@ TEST_F(MainWindowTest, TheSampleOpensAndItsPlayButtonPlaysOnIdle) {
         if (o->name == "play0") play = static_cast<const DragPath*>(o.get());
     ASSERT_NE(play, nullptr);
     ASSERT_NE(play->statePictures[kStateNormal], nullptr);
+    // Under the drag path lies the project's own video, and dragging turns
+    // its card: frames along the path differ.
+    const VideoObject* video = nullptr;
+    for (const auto& o : doc.objects)
+        if (o->name == "video0") video = static_cast<const VideoObject*>(o.get());
+    ASSERT_NE(video, nullptr);
+    ASSERT_TRUE(video->video && video->video->video) << "samples/turning.avi opens";
+    VideoSource& turning = *video->video->video;
+    EXPECT_EQ(turning.frameCount, 100);
+    EXPECT_EQ(doc.objects.back().get(), video) << "the video is drawn behind everything";
+    const Image* first = turning.frameAt(0);
+    ASSERT_TRUE(first);
+    const Image start = *first;
+    const Image* quarter = turning.frameAt(25);
+    ASSERT_TRUE(quarter);
+    EXPECT_EQ(quarter->width, 320);
+    EXPECT_NE(quarter->pixels, start.pixels);
 
     setEditMode(*window, false);
     EXPECT_EQ(window->activeTool(), editorTool(kPlayToolEntry));
