@@ -1,5 +1,6 @@
 #include "ziparchive/zip_writer.h"
 
+#include <unistd.h>
 #include <zip.h>
 
 #include <cstdio>
@@ -74,6 +75,10 @@ ZipResult writeZipArchive(const std::string& zipPath, const std::vector<ZipItem>
             ++count;
             continue;
         }
+        // libzip opens the files only while closing the archive, and its
+        // message then names no file; a missing one is named here instead.
+        if (!item.sourcePath.empty() && ::access(item.sourcePath.c_str(), R_OK) != 0)
+            return abandon(item.sourcePath + ": cannot be read");
         // A length of 0 reads the file to its end.
         zip_source_t* src = item.sourcePath.empty()
                                 ? zip_source_buffer(za, item.data.data(), item.data.size(), 0)
