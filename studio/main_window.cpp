@@ -29,6 +29,7 @@
 #include "studio/dimension_dialog.h"
 #include "ui/menu.h"
 #include "ui/platform.h"
+#include "studio/publishing_commands.h"
 #include "studio/recent_files_dialog.h"
 #include "studio/toolbox_window.h"
 
@@ -49,9 +50,8 @@ constexpr uint32_t kFramePositionColour = 0xFF0000;
 
 // Commands whose windows arrive later; greyed so nothing in the menu silently
 // does nothing.
-constexpr int32_t kNotYetCommands[] = {kCmdPublish,     kCmdPublishSettings, kCmdAlbum,    kCmdImportVideo,
-                                       kCmdImportImage, kCmdImportSound,     kCmdSkipInOut, kCmdSkipAll,
-                                       kCmdTimeline,    kCmdInfo};
+constexpr int32_t kNotYetCommands[] = {kCmdImportVideo, kCmdImportImage, kCmdImportSound, kCmdSkipInOut,
+                                       kCmdSkipAll,     kCmdTimeline,    kCmdInfo};
 
 std::string str(const char* id) { return resources().StringCopy(id); }
 
@@ -644,6 +644,8 @@ void MainWindow::Command(int32_t id) {
     // replace the objects the tool holds; the tool would otherwise go on with
     // whatever object happens to come back at the same address.
     endGesture();
+    // Publishing: the publish window (105, 106) and the album (109).
+    if (runPublishingCommand(*this, id)) return;
     switch (id) {
     case kCmdNew:
         if (CloseDocument()) NewDocument();
