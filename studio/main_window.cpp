@@ -30,6 +30,7 @@
 #include "studio/dimension_dialog.h"
 #include "ui/menu.h"
 #include "ui/platform.h"
+#include "studio/publishing_commands.h"
 #include "studio/recent_files_dialog.h"
 #include "studio/toolbox_window.h"
 
@@ -622,11 +623,11 @@ const std::vector<MainWindow::CommandEntry>& MainWindow::Commands() {
          [](W& w) {
              if (w.SaveAs() == 0) showString("e_save_file");
          }},
-        {kCmdPublish, nullptr, nullptr},
-        {kCmdPublishSettings, nullptr, nullptr},
+        {kCmdPublish, withDocument, [](W& w) { runPublishingCommand(w, kCmdPublish); }},
+        {kCmdPublishSettings, withDocument, [](W& w) { runPublishingCommand(w, kCmdPublishSettings); }},
         {kCmdOpenWebFolder, always, [](W& w) { w.openWebFolder(); }},
         {kCmdRecent, always, [](W& w) { showRecentFilesDialog(w, recentFiles()); }},
-        {kCmdAlbum, nullptr, nullptr},
+        {kCmdAlbum, always, [](W& w) { runPublishingCommand(w, kCmdAlbum); }},
         {kCmdImportVideo, nullptr, nullptr},
         {kCmdImportImage, nullptr, nullptr},
         {kCmdAddPath, withDocument, [](W& w) { addDefaultPath(w); }},

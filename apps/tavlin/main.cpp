@@ -50,7 +50,10 @@ const char kUsage[] =
     "                                         recount the media, write OUTDIR/tavlin.txt\n"
     "  content read FILE OUT.tvl              a published content file back as a project\n"
     "  content dump FILE [--json]             every field of a content file\n"
-    "\n"
+    "  publish PROJECT.tvl OUTDIR [--steps all|frames,pictures,sounds,content,data,applet,thumb,page]\n"
+    "          [--jpeg-quality Q] [--diff-quality Q] [--date YYYY-MM-DD] [--template DIR] [--zip] [--yes]\n"
+    "                                         the whole publication into OUTDIR (made when missing);\n"
+    "                                         files of an earlier one are deleted only with --yes\n"    "\n"
     "Exit status 0 on success; 1 with one line on standard error on failure.\n";
 
 }  // namespace
@@ -74,6 +77,7 @@ int main(int argc, char** argv) {
     if (group == "content") return cli::contentCommand(rest);
     if (group == "video") return cli::videoCommand(rest);
     if (group == "framelist") return cli::framelistCommand(rest);
+    if (group == "publish") return cli::publishCommand(rest);
     std::fprintf(stderr, "tavlin: unknown command '%s' (see tavlin --help)\n", group.c_str());
     return 1;
 }
