@@ -22,8 +22,8 @@ int32_t settingIn(const char* key, const char* def, int32_t lo, int32_t hi, int3
 }  // namespace
 
 Document::Document(int32_t width, int32_t height) : clock_(systemClock), random_(std::random_device{}()) {
-    if (width < 1 || width > kMaxStageSide) width = settingIn("def_width", "320", 1, kMaxStageSide, 320);
-    if (height < 1 || height > kMaxStageSide) height = settingIn("def_height", "240", 1, kMaxStageSide, 240);
+    if (width < 1 || width > kMaxStageSide) width = settingIn("def_width", "320", 1, kMaxNewStageSide, 320);
+    if (height < 1 || height > kMaxStageSide) height = settingIn("def_height", "240", 1, kMaxNewStageSide, 240);
     stageWidth = width;
     stageHeight = height;
     length = settingIn("def_length", "100", 1, kMaxLength, 100);
@@ -173,7 +173,8 @@ bool Document::readObjects(ProjectReader& in) {
         if (!object) return false;
         if (!in.next()) return false;
         // Pasted text is as untrusted as a project file: the same bounds apply.
-        if (!object->read(in) || !withinLimits(*object)) return false;
+        if (!object->read(in)) return false;
+        if (clampToLimits(*object)) valuesAdjusted = true;
         addObject(std::move(object));
     }
     return true;
@@ -483,28 +484,43 @@ void Document::snapshot() {
     ++history.position;
 }
 
-void Document::restoreSnapshot(int32_t index) {
-    if (index < 0 || size_t(index) >= history.snapshots.size()) return;
+bool Document::restoreSnapshot(int32_t index) {
+    if (index < 0 || size_t(index) >= history.snapshots.size()) return false;
     // The text is read while clear() and the reader change the document, so
     // read from a copy that the history cannot replace meanwhile.
     std::string text = history.snapshots[size_t(index)];
+    // Read it once into a scratch document first: a snapshot the reader
+    // refuses must not empty this one half way.
+    {
+        Document scratch(stageWidth, stageHeight);
+        scratch.mediaResolver = [](MediaKind, const std::string&) -> MediaResource* { return nullptr; };
+        if (!readProject(scratch, text, MediaLookup::documentOnly)) {
+            ShowMessage("%s", documentString("e_undo_read").c_str());
+            return false;
+        }
+    }
     clear();
     readProject(*this, text, MediaLookup::documentOnly);
     recomputeFrameCodes();
     redraw();
+    return true;
 }
 
 void Document::undo() {
     if (history.position <= 0) return;
+    int32_t before = history.position;
     snapshot();
-    history.position -= 2;
-    restoreSnapshot(history.position);
+    if (!restoreSnapshot(before - 1)) {
+        // Leave the history as it was: the snapshot just taken is the present.
+        history.position = before;
+        return;
+    }
+    history.position = before - 1;
 }
 
 void Document::redo() {
     if (history.position >= int32_t(history.snapshots.size()) - 1) return;
-    ++history.position;
-    restoreSnapshot(history.position);
+    if (restoreSnapshot(history.position + 1)) ++history.position;
 }
 
 void Document::clearHistory() {

@@ -24,7 +24,11 @@ class ProjectWriter;
 
 // Bounds that keep absurd documents from allocating without limit.
 constexpr int32_t kMaxLength = 1000000;
-constexpr int32_t kMaxStageSide = 2048;
+// A stage side beyond this would only allocate absurd pictures; projects up
+// to it open (a 4K stage included). New documents are offered up to
+// kMaxNewStageSide.
+constexpr int32_t kMaxStageSide = 16384;
+constexpr int32_t kMaxNewStageSide = 2048;
 
 // Frame flag bits: the two low bits are the frame code, bit 2 the user's mark.
 enum FrameCode : uint8_t { kNotCoded = 0, kFullFrame = 1, kKeyFrame = 2, kDiffFrame = 3 };
@@ -72,7 +76,10 @@ public:
     // Reads object blocks (".O k" and their records) while the record in hand
     // starts with "O", adding each. False on a bad kind, a failed read or the
     // end of the input; the objects read so far stay.
+    // Numbers beyond what the program carries are brought into range, and
+    // valuesAdjusted is set.
     bool readObjects(ProjectReader& in);
+    bool valuesAdjusted = false;
 
     // Events.
     Event* addEvent(int32_t kind, int32_t first, int32_t last);
@@ -183,7 +190,9 @@ private:
     ObjectId lastObjectId_ = 0;
     ObjectId activeDragPathId_ = 0;
     void markRange(int32_t first, int32_t last);
-    void restoreSnapshot(int32_t index);
+    // Reads snapshot `index` back; when it cannot be read the document stays
+    // as it was, the user is told, and false is returned.
+    bool restoreSnapshot(int32_t index);
 
     Clock clock_;
     std::mt19937 random_;

@@ -38,11 +38,13 @@ DragPath::DragPath(Document& doc) : MediaObject(doc) {
     static const char* const kWidths[kDragPathStates] = {"1", "1", "0"};
     for (int32_t s = 0; s < kDragPathStates; ++s) {
         stateColours[size_t(s)] = settingHex("dmcolor" + std::to_string(s), kColours[s]);
-        stateWidths[size_t(s)] = settingInt("dmlinew" + std::to_string(s), kWidths[s]);
+        // Widths and the grab distance stay within what a project file and
+        // the content file carry, so every new path reads back as made.
+        stateWidths[size_t(s)] = std::clamp(settingInt("dmlinew" + std::to_string(s), kWidths[s]), 0, 255);
     }
     arrowMode = settingInt("dmarrow", "3");
     curveFlag = settingInt("dmbezier", "0");
-    grabLimit = settingInt("dmdist", "0");
+    grabLimit = std::clamp(settingInt("dmdist", "0"), 0, 255);
     grabFromThumb = settingInt("dmfromthumb", "0");
     keepThumb = settingInt("dmkeep", "0");
     thumbDirection = settingInt("dmthumbdir", "0");

@@ -106,7 +106,8 @@ void PlayEvent::fire() {
     if (r >= 1) ++f;
     else if (r < 0) --f;
     int64_t g = std::max<int64_t>(f, 0);
-    if (g >= first && g <= last)
+    // A stretch reaching past the timeline stops at its last frame.
+    if (g >= first && g <= last && g < doc.length)
         doc.setCurrentFrame(int32_t(g));
     else
         stop();

@@ -8,6 +8,8 @@
 #include "document/document.h"
 #include "document/drag_path.h"
 #include "document/event.h"
+#include "document/image_object.h"
+#include "document/video_object.h"
 #include "document/media_resource.h"
 #include "document/project_text.h"
 #include "media/media_registry.h"
@@ -134,61 +136,117 @@ std::string writeProject(const Document& doc) {
 
 namespace {
 
-bool coordinate(int64_t v) { return v >= -kMaxCoordinate && v <= kMaxCoordinate; }
-bool frameNumber(int64_t v) { return v >= -kMaxFrame && v <= kMaxFrame; }
+template <class T>
+bool clampValue(T& v, int64_t lo, int64_t hi) {
+    int64_t c = std::clamp<int64_t>(v, lo, hi);
+    if (c == v) return false;
+    v = T(c);
+    return true;
+}
+bool clampCoordinate(int32_t& v) { return clampValue(v, -kMaxCoordinate, kMaxCoordinate); }
+bool clampFrame(int32_t& v) { return clampValue(v, -kMaxFrame, kMaxFrame); }
 
 }  // namespace
 
-bool withinLimits(const MediaObject& o) {
-    if (!coordinate(o.left) || !coordinate(o.top) || !coordinate(o.width) || !coordinate(o.height)) return false;
-    for (const FrameRange& r : o.ranges)
-        if (!frameNumber(r.first) || !frameNumber(r.last)) return false;
-    if (auto* path = dynamic_cast<const DragPath*>(&o)) {
-        for (int32_t w : path->stateWidths)
-            if (w < -kMaxLineWidth || w > kMaxLineWidth) return false;
-        if (path->grabLimit < -kMaxLineWidth || path->grabLimit > kMaxLineWidth) return false;
-        for (const PathPoint& p : path->path.points())
-            if (!coordinate(p.x) || !coordinate(p.y) || !frameNumber(p.frame)) return false;
+bool clampToLimits(MediaObject& o) {
+    bool changed = false;
+    for (int32_t* v : {&o.left, &o.top, &o.width, &o.height}) changed |= clampCoordinate(*v);
+    for (FrameRange& r : o.ranges) {
+        changed |= clampFrame(r.first);
+        changed |= clampFrame(r.last);
     }
-    return true;
+    visitObject(
+        o,
+        [&](DragPath& path) {
+            for (int32_t& w : path.stateWidths) changed |= clampValue(w, 0, kMaxLineWidth);
+            changed |= clampValue(path.grabLimit, 0, kMaxLineWidth);
+            for (PathPoint& p : path.path.points()) {
+                changed |= clampCoordinate(p.x);
+                changed |= clampCoordinate(p.y);
+                changed |= clampFrame(p.frame);
+            }
+        },
+        [](const MediaObject&) {});
+    return changed;
+}
+
+bool clampToLimits(Event& e) {
+    bool changed = clampFrame(e.first);
+    changed |= clampFrame(e.last);
+    visitEvent(
+        e,
+        [&](JumpEvent& jump) {
+            for (int32_t& t : jump.targets) changed |= clampFrame(t);
+        },
+        [](const Event&) {});
+    return changed;
+}
+
+bool withinLimits(const MediaObject& o) {
+    // Checked on a copy of the numbers through the same rules.
+    std::string text;
+    ProjectWriter w;
+    if (!o.write(w)) return false;
+    Document scratch(1, 1);
+    std::unique_ptr<MediaObject> copy = MediaObject::create(scratch, o.kind());
+    ProjectReader in(w.text());
+    if (!copy || !in.next()) return false;
+    copy->read(in);
+    return !clampToLimits(*copy);
 }
 
 bool withinLimits(const Event& e) {
-    if (!frameNumber(e.first) || !frameNumber(e.last)) return false;
-    for (int32_t t : e.targetFrames())
-        if (!frameNumber(t)) return false;
-    return true;
+    std::unique_ptr<Event> copy = Event::create(e.kind(), e.first, e.last);
+    if (!copy) return false;
+    visitEvent(
+        *copy, [&](JumpEvent& jump) { jump.targets.assign(e.targetFrames().begin(), e.targetFrames().end()); },
+        [](const Event&) {});
+    return !clampToLimits(*copy);
 }
 
 namespace {
 
-bool readRecords(Document& doc, ProjectReader& in) {
+// The line (counted from 1) of the record the reader holds.
+int32_t lineOfRecord(std::string_view text, const ProjectReader& in) {
+    size_t end = std::min(in.offset(), text.size());
+    int32_t lines = int32_t(std::count(text.begin(), text.begin() + std::ptrdiff_t(end), '\n'));
+    return std::max(lines, 1);
+}
+
+bool readRecords(Document& doc, std::string_view text, ProjectReader& in, ProjectReadNotes& notes) {
     if (!in.next()) return false;
     if (in.keywordFirst() != 'V' || in.value().empty() || in.value()[0] != '3') return false;
 
     int32_t v[2];
     if (!in.next() || in.keywordFirst() != 'D') return false;
     if (scanInts(in.value(), v, 2) < 2) return false;
-    // Also refuses sizes below 1 and above 2048 x 2048: a damaged file.
-    if (!doc.setStageSize(v[0], v[1])) return false;
+    if (!doc.setStageSize(v[0], v[1])) {
+        notes.refusal = "its stage is " + formatInt(v[0]) + " x " + formatInt(v[1]) +
+                        " pixels; the program opens stages from 1 to " + formatInt(kMaxStageSide) + " pixels a side";
+        return false;
+    }
 
     if (!in.next() || in.keywordFirst() != 'L') return false;
     if (scanInts(in.value(), v, 1) < 1) return false;
-    if (!doc.setLength(v[0])) return false;
+    if (!doc.setLength(v[0])) {
+        notes.refusal = "its timeline is " + formatInt(v[0]) + " frames long; the program opens timelines from 1 to " +
+                        formatInt(kMaxLength) + " frames";
+        return false;
+    }
 
     if (!in.next()) return false;
     if (in.keywordIs("SF")) {
         int32_t skip = valueInt(in.value());
         // A negative skip would never advance through a range; one beyond the
         // longest timeline means nothing.
-        if (skip < 0 || skip > kMaxLength) return false;
+        notes.adjusted |= clampValue(skip, 0, kMaxLength);
         doc.frameSkip = skip;
         if (!in.next()) return false;
     }
 
+    doc.valuesAdjusted = false;
     if (!doc.readObjects(in)) return false;
-    for (const auto& o : doc.objects)
-        if (!withinLimits(*o)) return false;
+    notes.adjusted |= doc.valuesAdjusted;
 
     while (in.keywordFirst() == 'E') {
         int32_t kind = valueInt(in.value());
@@ -197,27 +255,31 @@ bool readRecords(Document& doc, ProjectReader& in) {
         if (!e) return false;
         if (!in.next()) return false;
         if (!e->read(in)) return false;
-        if (!withinLimits(*e)) return false;
+        notes.adjusted |= clampToLimits(*e);
     }
 
-    if (!in.keywordIs("FFS")) return true;
-    do {
+    while (in.keywordIs("FFS")) {
         if (scanInts(in.value(), v, 2) < 2) return false;
         if (v[0] >= 0 && v[0] < doc.length && size_t(v[0]) < doc.frameFlags.size())
             doc.frameFlags[size_t(v[0])] = uint8_t(v[1] & 0xFF);
         if (!in.next()) return false;
-    } while (in.keywordIs("FFS"));
+    }
+    // The reading rules end here with whatever record is in hand; anything
+    // but the end marker means lines were left unread.
+    if (!in.keywordIs(".")) notes.readUpToLine = std::max(lineOfRecord(text, in) - 1, 1);
     return true;
 }
 
 }  // namespace
 
-bool readProject(Document& doc, std::string_view text, MediaLookup lookup) {
+bool readProject(Document& doc, std::string_view text, MediaLookup lookup, ProjectReadNotes* notes) {
+    ProjectReadNotes own;
+    ProjectReadNotes& n = notes ? *notes : own;
     ProjectReader in(text);
-    if (lookup == MediaLookup::documentOnly) return readRecords(doc, in);
+    if (lookup == MediaLookup::documentOnly) return readRecords(doc, text, in, n);
     auto saved = std::move(doc.mediaResolver);
     doc.mediaResolver = [&doc](MediaKind kind, const std::string& name) { return resolveMedia(doc, kind, name); };
-    bool ok = readRecords(doc, in);
+    bool ok = readRecords(doc, text, in, n);
     doc.mediaResolver = std::move(saved);
     return ok;
 }
@@ -240,8 +302,16 @@ Result<std::unique_ptr<Document>> openProjectFile(const std::string& path) {
     // Media that moved along with the project are found beside it.
     rememberFolder(folderOf(path));
     std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-    auto doc = readProject(text);
-    if (!doc) return Opened(Failure::Damaged, "not a project file or damaged");
+    auto doc = std::make_unique<Document>(0, 0);
+    ProjectReadNotes notes;
+    if (!readProject(*doc, text, MediaLookup::locateAndAsk, &notes)) {
+        if (!notes.refusal.empty()) return Opened(Failure::Damaged, "not opened: " + notes.refusal);
+        return Opened(Failure::Damaged, "not a project file or damaged");
+    }
+    // Said before the user can save over the file.
+    if (notes.readUpToLine > 0)
+        ShowMessage("%s %d.", documentString("w_read_partly").c_str(), notes.readUpToLine);
+    if (notes.adjusted) ShowMessage("%s", documentString("w_values_adjusted").c_str());
     doc->recomputeFrameCodes();
     doc->setFileName(path);
     return Opened(std::move(doc));

@@ -34,21 +34,37 @@ enum class MediaLookup {
     documentOnly,
 };
 
+// What a reading noticed on its way, for the user to hear before saving over
+// the file.
+struct ProjectReadNotes {
+    // Values beyond what the program carries were brought into range.
+    bool adjusted = false;
+    // The reading stopped at a record it does not take: the lines after this
+    // one were not read (0 when the whole file was read).
+    int32_t readUpToLine = 0;
+    // Why the text was refused, naming the value (empty when it was not).
+    std::string refusal;
+};
+
 // Reads project text into `doc`, which the caller has emptied first
 // (Document::clear). False when the text is rejected: it ends early, a header
-// record is wrong, a kind is unknown, a record lacks numbers, or a number is
-// absurd (a stage above 2048 x 2048, a length above 1,000,000 frames, a
-// position or size beyond +-1,000,000 pixels, a frame beyond +-1,000,000, a
-// line width or grab distance beyond +-255). What
-// was read until then stays. Frame codes are left as the objects' additions
-// computed them.
-bool readProject(Document& doc, std::string_view text, MediaLookup lookup = MediaLookup::locateAndAsk);
+// record is wrong, a kind is unknown, a record lacks numbers, or a size would
+// allocate absurdly (a stage side above 16,384, a length above 1,000,000
+// frames). Other numbers beyond what the program carries are clamped. What was
+// read until then stays. Frame codes are left as the objects' additions
+// computed them. `notes` (when given) learns what the user should be told.
+bool readProject(Document& doc, std::string_view text, MediaLookup lookup = MediaLookup::locateAndAsk,
+                 ProjectReadNotes* notes = nullptr);
 // Reads into a new document; null when the text is rejected.
 std::unique_ptr<Document> readProject(std::string_view text, MediaLookup lookup = MediaLookup::locateAndAsk);
 
-// False for an object or event read from text whose numbers are beyond
-// anything the program makes (the limits above); pasted text is checked the
-// same way as files.
+// Brings an object's or event's numbers into what the program carries:
+// positions, sizes and frames within +-1,000,000, line widths and grab
+// distances within 0..255 (what the content file holds). True when something
+// changed. Files, pasted text and content files all pass through it.
+bool clampToLimits(MediaObject& object);
+bool clampToLimits(Event& event);
+// True when clampToLimits would change nothing.
 bool withinLimits(const MediaObject& object);
 bool withinLimits(const Event& event);
 

@@ -39,7 +39,7 @@ void drawScaled(Canvas& picture, const MediaObject& o, const Image& image) {
     if (o.width <= 0 || o.height <= 0) return;
     // A rectangle far larger than any stage would only cost a huge scaled
     // copy of which almost nothing shows.
-    constexpr int64_t kLimit = int64_t(4) * kMaxStageSide * kMaxStageSide;
+    constexpr int64_t kLimit = int64_t(64) << 20;
     if (int64_t(o.width) * o.height > kLimit) return;
     picture.DrawImage(o.left, o.top, o.width, o.height, image);
 }

@@ -12,7 +12,7 @@ namespace tavlin {
 bool parseDocumentSize(const std::string& width, const std::string& height, const std::string& length,
                        DocumentSize* out) {
     long w = leadingInt64(width), h = leadingInt64(height), n = leadingInt64(length);
-    if (w < 1 || w > kMaxStageSide || h < 1 || h > kMaxStageSide || n < 1 || n >= kMaxLength) return false;
+    if (w < 1 || w > kMaxNewStageSide || h < 1 || h > kMaxNewStageSide || n < 1 || n >= kMaxLength) return false;
     *out = DocumentSize{int32_t(w), int32_t(h), int32_t(n)};
     return true;
 }

@@ -182,10 +182,16 @@ TEST_F(ProjectCli, MissingOrRejectedFilesFailWithOneLine) {
     EXPECT_EQ(lineCount(r.err), 1u) << r.err;
     EXPECT_EQ(r.out, "");
 
-    r = run("project normalize " + q(scratch.write("big.tvl", ".V 3\n.D 4096 10\n.L 5\n..\n")) + " " +
+    // Only a stage that would allocate absurdly is refused, and the reason
+    // names it; a 4K stage opens.
+    r = run("project normalize " + q(scratch.write("big.tvl", ".V 3\n.D 40000 10\n.L 5\n..\n")) + " " +
             q(scratch.file("o.tvl")));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+    EXPECT_NE(r.err.find("40000"), std::string::npos) << r.err;
+    r = run("project normalize " + q(scratch.write("4k.tvl", ".V 3\n.D 4096 2160\n.L 5\n..\n")) + " " +
+            q(scratch.file("o.tvl")));
+    EXPECT_EQ(r.status, 0) << r.err;
 
     r = run("project render " + q(scratch.write("ok.tvl", kExample)) + " 100 " + q(scratch.file("x.png")));
     EXPECT_EQ(r.status, 1);

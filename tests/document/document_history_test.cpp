@@ -10,7 +10,9 @@
 #include "document/image_object.h"
 #include "document/project_text.h"
 #include "document/video_object.h"
+#include "core/settings.h"
 #include "support/document_fakes.h"
+#include "support/recording_prompts.h"
 
 namespace tavlin {
 namespace {
@@ -201,10 +203,11 @@ TEST(Clipboard, ForeignTextIsIgnoredAndABrokenPasteKeepsWhatWasRead) {
     w.doc.paste();
     EXPECT_EQ(w.doc.objects.size(), 1u);
     // Pasted text meets the same bounds as a project file: a giant rectangle
-    // would make every later render crawl or overflow.
+    // (which would make every later render crawl) is brought into range.
     w.clipboard.content = ".O 1\n.OP 0 0 2147483647 2147483647\n.ON huge\n.OI \n..\n";
     w.doc.paste();
-    EXPECT_EQ(w.doc.objects.size(), 1u);
+    ASSERT_EQ(w.doc.objects.size(), 2u);
+    EXPECT_LE(w.doc.objects[0]->width, 1000000);
 }
 
 TEST(Clipboard, CutRemovesTheSelectionAndUndoBringsItBack) {
@@ -276,6 +279,37 @@ TEST(UndoHistory, IdsHeldAcrossAnUndoFindNothingEvenWhereAddressesComeBack) {
         EXPECT_EQ(w.doc.activeDragPath(), nullptr);
     }
     EXPECT_EQ(w.doc.findObject(0), nullptr);
+}
+
+TEST(UndoHistory, AnUndoThatCannotBeReadLeavesTheDocumentAndSaysSo) {
+    test::RecordingPrompts prompts;
+    Wired w;
+    // Settings beyond what files carry no longer reach new paths.
+    settings().Set("dmdist", "300");
+    settings().Set("dmlinew0", "256");
+    DragPath fresh(w.doc);
+    EXPECT_EQ(fresh.grabLimit, 255);
+    EXPECT_EQ(fresh.stateWidths[0], 255);
+    settings().Set("dmdist", "0");
+    settings().Set("dmlinew0", "1");
+
+    addObject(w.doc, kImageObject, "one", {0, 5});
+    addObject(w.doc, kImageObject, "two", {0, 5});
+    w.doc.addEvent(kPlayEvent, 1, 2);
+    w.doc.snapshot();
+    addObject(w.doc, kImageObject, "three", {0, 5});
+    // A snapshot the reader refuses (here: a damaged one) must not empty the
+    // document.
+    w.doc.history.snapshots[0] = ".V 3\n.D 10 10\n.L 0\n..\n";
+    w.doc.undo();
+    EXPECT_EQ(w.doc.objects.size(), 3u);
+    EXPECT_EQ(w.doc.events.size(), 1u);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0], documentString("e_undo_read"));
+    // The history is as before: the failed step can be tried again, and redo
+    // has nothing to do.
+    EXPECT_TRUE(w.doc.canUndo());
+    EXPECT_FALSE(w.doc.canRedo());
 }
 
 TEST(UndoHistory, RestoringKeepsLoadedMediaAndSettingsOutsideTheFile) {

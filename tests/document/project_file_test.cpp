@@ -332,50 +332,91 @@ TEST_F(ProjectFileTest, HeaderChecksLookAtFirstCharacters) {
     EXPECT_NE(readProject(".V 3\n.D 10 10\n.L 5\n.X\n"), nullptr);
 }
 
-TEST_F(ProjectFileTest, AbsurdSizesAreRejected) {
-    EXPECT_EQ(readProject(".V 3\n.D 2049 10\n.L 5\n..\n"), nullptr);
-    EXPECT_EQ(readProject(".V 3\n.D 10 2049\n.L 5\n..\n"), nullptr);
-    EXPECT_EQ(readProject(".V 3\n.D -10 10\n.L 5\n..\n"), nullptr);
-    EXPECT_EQ(readProject(".V 3\n.D 0 10\n.L 5\n..\n"), nullptr);
-    EXPECT_NE(readProject(".V 3\n.D 2048 2048\n.L 1000000\n..\n"), nullptr);
-    EXPECT_EQ(readProject(".V 3\n.D 10 10\n.L 1000001\n..\n"), nullptr);
-    EXPECT_EQ(readProject(".V 3\n.D 10 10\n.L 2147483647\n..\n"), nullptr);
-    EXPECT_EQ(readProject(".V 3\n.D 10 10\n.L -5\n..\n"), nullptr);
-    EXPECT_EQ(readProject(".V 3\n.D 10 10\n.L 99999999999999999999\n..\n"), nullptr);
-    EXPECT_EQ(readProject(".V 3\n.D 10 10\n.L 5\n.SF -1\n..\n"), nullptr);
-    EXPECT_EQ(readProject(".V 3\n.D 10 10\n.L 5\n.SF 2147483647\n..\n"), nullptr);
+TEST_F(ProjectFileTest, OnlySizesThatWouldAllocateAbsurdlyAreRefused) {
+    for (const char* refused : {".D 16385 10\n.L 5\n", ".D 10 16385\n.L 5\n", ".D -10 10\n.L 5\n",
+                                ".D 0 10\n.L 5\n", ".D 10 10\n.L 1000001\n", ".D 10 10\n.L 2147483647\n",
+                                ".D 10 10\n.L -5\n", ".D 10 10\n.L 99999999999999999999\n"}) {
+        Document doc(0, 0);
+        ProjectReadNotes notes;
+        EXPECT_FALSE(readProject(doc, std::string(".V 3\n") + refused + "..\n", MediaLookup::documentOnly, &notes))
+            << refused;
+        // The reason names the value.
+        EXPECT_NE(notes.refusal.find(std::string(refused).substr(3, 2)), std::string::npos) << notes.refusal;
+    }
+    // A 4K stage and the longest timeline open.
+    auto wide = readProject(".V 3\n.D 4096 2160\n.L 1000000\n..\n");
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(wide->stageWidth, 4096);
+    // Frame skips are clamped, not refused.
+    for (const char* skip : {"-1", "2147483647"}) {
+        Document doc(0, 0);
+        ProjectReadNotes notes;
+        ASSERT_TRUE(readProject(doc, std::string(".V 3\n.D 10 10\n.L 5\n.SF ") + skip + "\n..\n",
+                                MediaLookup::documentOnly, &notes));
+        EXPECT_TRUE(notes.adjusted);
+        EXPECT_GE(doc.frameSkip, 0);
+        EXPECT_LE(doc.frameSkip, kMaxLength);
+    }
 }
 
-TEST_F(ProjectFileTest, AbsurdPositionsFramesAndWidthsAreRejected) {
+TEST_F(ProjectFileTest, NumbersBeyondWhatTheProgramCarriesAreClampedAndReadBackStable) {
     const std::string head = ".V 3\n.D 10 10\n.L 5\n";
-    const std::string bad[] = {
+    const std::string beyond[] = {
         ".O 1\n.OP 0 0 1000001 1\n",
         ".O 1\n.OP -1000001 0 1 1\n",
         ".O 0\n.OP 2147483647 2147483647 2147483647 2147483647\n",
         ".O 1\n.OR 0 2147483647\n",
         ".O 1\n.OR -1000001 5\n",
         ".O 2\n.P 0 0 0 1\n.P 1000001 0 4 1\n",
-        ".O 2\n.P 0 0 0 1\n.P 5 0 1e300 1\n",
         ".O 2\n.P 0 0 0 1\n.P 5 0 -2000000 1\n",
         ".O 2\n.ODMW1 256\n",
         ".O 2\n.ODMW0 -2147483648\n",
         ".O 2\n.ODMD 2147483647\n",
+        ".O 2\n.ODMD -5\n",
         ".E 0\n.ER -2147483648 2147483647\n",
         ".E 1\n.ER 0 0\n.EF 1000001\n",
     };
-    for (const std::string& body : bad) EXPECT_EQ(readProject(head + body + "..\n"), nullptr) << body;
-
-    // The limits themselves load; frames beyond the timeline are kept.
-    auto doc = readProject(head +
-                           ".O 2\n.OP -1000000 -1000000 1000000 1000000\n.OR -1000000 1000000\n.ODMW0 255\n"
-                           ".ODMD -255\n.P -1000000 1000000 -1000000 1\n.P 1000000 0 1000000 0\n"
-                           ".E 1\n.ER -1000000 1000000\n.ET 2147483647\n.EF 1000000\n..\n");
+    for (const std::string& body : beyond) {
+        Document doc(0, 0);
+        ProjectReadNotes notes;
+        ASSERT_TRUE(readProject(doc, head + body + "..\n", MediaLookup::documentOnly, &notes)) << body;
+        EXPECT_TRUE(notes.adjusted) << body;
+        EXPECT_EQ(notes.readUpToLine, 0) << body;
+        // What was clamped saves and reads back unchanged, without another
+        // adjustment.
+        std::string saved = writeProject(doc);
+        Document again(0, 0);
+        ProjectReadNotes second;
+        ASSERT_TRUE(readProject(again, saved, MediaLookup::documentOnly, &second)) << body;
+        EXPECT_FALSE(second.adjusted) << body;
+        EXPECT_EQ(writeProject(again), saved) << body;
+    }
+    // Line widths and grab distances land in 0..255.
+    auto doc = readProject(head + ".O 2\n.ODMW1 256\n.ODMD -7\n..\n");
     ASSERT_NE(doc, nullptr);
-    EXPECT_EQ(doc->length, 5);
-    doc->recomputeFrameCodes();
-    auto again = readProject(writeProject(*doc));
-    ASSERT_NE(again, nullptr);
-    EXPECT_EQ(writeProject(*again), writeProject(*doc));
+    const auto& path = static_cast<const DragPath&>(*doc->objects[0]);
+    EXPECT_EQ(path.stateWidths[1], 255);
+    EXPECT_EQ(path.grabLimit, 0);
+}
+
+TEST_F(ProjectFileTest, AReadingThatStopsEarlySaysWhere) {
+    for (const char* stopper : {".ZZ 1\n", ".L 9\n", ".SF 2\n"}) {
+        Document doc(0, 0);
+        ProjectReadNotes notes;
+        std::string text = std::string(".V 3\n.D 10 10\n.L 5\n.O 1\n.OR 0 4\n") + stopper + ".O 1\n.OR 0 4\n..\n";
+        ASSERT_TRUE(readProject(doc, text, MediaLookup::documentOnly, &notes)) << stopper;
+        EXPECT_EQ(notes.readUpToLine, 5) << stopper;
+        EXPECT_EQ(doc.objects.size(), 1u);
+    }
+    // Events before objects stop the reading too; a whole file does not.
+    Document doc(0, 0);
+    ProjectReadNotes notes;
+    ASSERT_TRUE(readProject(doc, ".V 3\n.D 10 10\n.L 5\n.E 0\n.ER 1 2\n.O 1\n..\n", MediaLookup::documentOnly, &notes));
+    EXPECT_EQ(notes.readUpToLine, 5);
+    ProjectReadNotes whole;
+    Document full(0, 0);
+    ASSERT_TRUE(readProject(full, ".V 3\n.D 10 10\n.L 5\n.O 1\n.OR 0 4\n..\n", MediaLookup::documentOnly, &whole));
+    EXPECT_EQ(whole.readUpToLine, 0);
 }
 
 TEST_F(ProjectFileTest, VideoFrameStepAndMissingVideo) {

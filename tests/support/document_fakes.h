@@ -10,6 +10,7 @@
 #include "document/document.h"
 #include "media/media_registry.h"
 #include "core/prompts.h"
+#include "support/recording_prompts.h"
 
 namespace tavlin::test {
 
@@ -49,21 +50,6 @@ struct FakeAudio : SoundOutput {
     int stops = 0;
     void play(const Sound& sound, int32_t loops) override { plays.push_back({&sound, loops}); }
     void stop() override { ++stops; }
-};
-
-// Answers every question with a fixed button and keeps the messages.
-struct RecordingPrompts : Prompts {
-    std::vector<std::string> messages;
-    int answer = -1;
-    void showMessage(const std::string& text) override { messages.push_back(text); }
-    int askChoice(const std::string& text, const std::vector<std::string>&) override {
-        messages.push_back(text);
-        return answer;
-    }
-    std::optional<std::string> openFile(const std::string&, const std::string&) override { return std::nullopt; }
-    std::optional<std::string> saveFile(const std::string&, const std::string&) override { return std::nullopt; }
-    std::optional<std::string> chooseFolder(const std::string&) override { return std::nullopt; }
-    std::optional<uint32_t> chooseColour(uint32_t) override { return std::nullopt; }
 };
 
 // A video of n frames, each filled with a colour made from its index.

@@ -1,6 +1,8 @@
 #pragma once
-// Prompts for tests: remembers every message and answers questions from a
-// script. Installed while it lives.
+// The one scripted prompts of the tests: remembers every message and
+// question, answers questions from `answers` in turn and then with `answer`.
+// Installed while it lives; file dialogs answer as cancelled unless a test
+// overrides them.
 
 #include <string>
 #include <vector>
@@ -17,18 +19,15 @@ public:
     void showMessage(const std::string& text) override { messages.push_back(text); }
     int askChoice(const std::string& text, const std::vector<std::string>&) override {
         messages.push_back(text);
-        if (answers.empty()) return -1;
+        if (answers.empty()) return answer;
         int a = answers.front();
         answers.erase(answers.begin());
         return a;
     }
-    std::optional<std::string> openFile(const std::string&, const std::string&) override { return std::nullopt; }
-    std::optional<std::string> saveFile(const std::string&, const std::string&) override { return std::nullopt; }
-    std::optional<std::string> chooseFolder(const std::string&) override { return std::nullopt; }
-    std::optional<uint32_t> chooseColour(uint32_t) override { return std::nullopt; }
 
     std::vector<std::string> messages;
     std::vector<int> answers;
+    int answer = -1;
 };
 
 }  // namespace tavlin::test
