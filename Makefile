@@ -1,10 +1,13 @@
 # The README's commands. Every target installs what is missing first.
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
+BUILD_FUZZ ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= gif png jpeg wav au project settings string_table dialog menu
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build run test test-asan bench package clean
+.PHONY: deps build run test test-asan bench package fuzz clean
 
 deps:
 	@scripts/install-deps
@@ -37,6 +40,14 @@ package: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target tavlin_release
 	cd $(BUILD) && cpack -G DEB
 	tests/setup/check_package.sh $(BUILD)
+# The readers' libFuzzer programs, built with clang in their own folder (no Qt
+# Widgets), each run for FUZZ_SECONDS on the committed seeds and what earlier
+# runs found (fuzz/run).
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTAVLIN_FUZZ=ON -DTAVLIN_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target $(addsuffix _fuzzer,$(FUZZ_TARGETS))
+	fuzz/run $(BUILD_FUZZ) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)
