@@ -39,6 +39,109 @@ double chord(const PathPoint& a, const PathPoint& b) { return hypotOf(double(b.x
 
 int32_t roundHalfUp(double v) { return truncToInt(v + 0.5); }
 
+// Up to this degree the binomial coefficients stay finite; above it the curve
+// is summed in logarithms.
+constexpr int64_t kMaxDirectDegree = 500;
+
+// exp() of anything below about -745.1 is exactly 0, so a term whose exponent
+// is smaller adds nothing to the curve; the margin covers rounding in the
+// exponent.
+constexpr double kVanishingExponent = -800;
+
+}  // namespace
+
+// Samples of a path's Bezier curve, each of which weighs every point: a long
+// curve is sampled once per change of its coordinates, not on every pointer
+// move and every frame drawn.
+struct CurveSamples {
+    std::vector<int32_t> xy;      // the coordinates sampled: x0, y0, x1, y1, ...
+    // log C(deg, i) for degrees above kMaxDirectDegree; it depends on the
+    // count only, so samples of moved points share it.
+    std::shared_ptr<const std::vector<double>> logCoef;
+    std::vector<double> hover;    // x, y at u = 0, 0.01, ... (distanceTo)
+    std::vector<double> drawn;    // x, y at u = j / sampleCount, j = 1.. (strokes)
+    bool hoverReady = false;
+    bool drawnReady = false;
+};
+
+namespace {
+
+// Some library code (seen after Qt's start-up) leaves the upper halves of the
+// AVX registers dirty. Every call from this file's SSE code into libm's AVX
+// builds of exp and lgamma then pays a state switch, which made the curve ten
+// times slower in the studio than alone. Clearing the state once before a
+// long run of such calls avoids it.
+void clearUpperVectorState() {
+#if defined(__x86_64__) && defined(__GNUC__)
+    static const bool hasAvx = __builtin_cpu_supports("avx");
+    if (hasAvx) asm volatile("vzeroupper");
+#endif
+}
+
+const std::vector<double>& logCoefficients(CurveSamples& c, int64_t deg) {
+    if (!c.logCoef || int64_t(c.logCoef->size()) != deg + 1) {
+        std::vector<double> logFactorial(size_t(deg) + 1);
+        for (int64_t k = 0; k <= deg; ++k) logFactorial[size_t(k)] = std::lgamma(double(k) + 1);
+        auto table = std::make_shared<std::vector<double>>(size_t(deg) + 1);
+        double lgd = logFactorial[size_t(deg)];
+        for (int64_t i = 0; i <= deg; ++i)
+            (*table)[size_t(i)] = lgd - logFactorial[size_t(i)] - logFactorial[size_t(deg - i)];
+        c.logCoef = std::move(table);
+    }
+    return *c.logCoef;
+}
+
+// The curve at u with every point as a control point. `samples` holds the
+// logarithmic coefficients of high degrees (needed above kMaxDirectDegree).
+void curveAt(const std::vector<PathPoint>& p, CurveSamples* samples, double u, double* x, double* y) {
+    *x = 0;
+    *y = 0;
+    if (p.empty()) return;
+    int64_t deg = int64_t(p.size()) - 1;
+    if (deg <= kMaxDirectDegree) {
+        double coef = 1;
+        for (int64_t i = 0; i <= deg; ++i) {
+            double term = coef * std::pow(1 - u, double(deg - i)) * std::pow(u, double(i));
+            *x += term * p[size_t(i)].x;
+            *y += term * p[size_t(i)].y;
+            coef = coef * double(deg - i) / double(i + 1);
+        }
+        return;
+    }
+    if (u <= 0) {
+        *x = p.front().x, *y = p.front().y;
+        return;
+    }
+    if (u >= 1) {
+        *x = p.back().x, *y = p.back().y;
+        return;
+    }
+    clearUpperVectorState();
+    const std::vector<double>& logCoef = logCoefficients(*samples, deg);
+    double lu = std::log(u), lv = std::log1p(-u);
+    auto exponent = [&](int64_t i) {
+        double lc = logCoef[size_t(i)];
+        return lc + double(deg - i) * lv + double(i) * lu;
+    };
+    // The exponents are a concave function of i (the log of a binomial
+    // distribution) peaking within one of u * deg: walking out from the peak,
+    // once below kVanishingExponent they stay below and every term further
+    // out is exactly zero. Summing the rest in the same order gives the same
+    // bits as summing all of them.
+    int64_t peak = std::clamp<int64_t>(int64_t(u * double(deg) + 0.5), 0, deg);
+    int64_t lo = 0, hi = deg;
+    if (exponent(peak) >= kVanishingExponent) {
+        lo = hi = peak;
+        while (lo > 0 && exponent(lo - 1) >= kVanishingExponent) --lo;
+        while (hi < deg && exponent(hi + 1) >= kVanishingExponent) ++hi;
+    }
+    for (int64_t i = lo; i <= hi; ++i) {
+        double term = std::exp(exponent(i));
+        *x += term * p[size_t(i)].x;
+        *y += term * p[size_t(i)].y;
+    }
+}
+
 }  // namespace
 
 int32_t truncToInt(double v) { return truncToInt32(v); }
@@ -227,71 +330,92 @@ PointerMapping Path::mapPointer(int32_t x, int32_t y, std::optional<double> curr
 }
 
 void Path::simplify(int32_t minDistance) {
-    auto& p = points_;
     auto close = [&](const PathPoint& u, const PathPoint& v) {
         return std::llabs(int64_t(u.x) - v.x) < minDistance && std::llabs(int64_t(u.y) - v.y) < minDistance;
     };
-    size_t last = 0;
-    size_t i = 1;
-    while (i + 1 < p.size()) {
-        if (close(p[i], p[last]) || p[i].frame == p[last].frame) {
-            p.erase(p.begin() + long(i));
-        } else {
-            last = i;
-            ++i;
+    // Thinning: a point goes when it is close to, or shares the frame of, the
+    // last point kept; the end points stay. One pass into a new list, as
+    // erasing in place costs a move of the rest for every point dropped.
+    if (points_.size() >= 3) {
+        std::vector<PathPoint> kept;
+        kept.reserve(points_.size());
+        kept.push_back(points_.front());
+        for (size_t i = 1; i + 1 < points_.size(); ++i) {
+            const PathPoint& q = points_[i];
+            if (!close(q, kept.back()) && q.frame != kept.back().frame) kept.push_back(q);
         }
+        kept.push_back(points_.back());
+        if (kept.size() >= 3) {
+            const PathPoint& s = kept[kept.size() - 2];
+            if (close(s, kept.back()) || s.frame == kept.back().frame) kept.erase(kept.end() - 2);
+        }
+        points_.swap(kept);
     }
-    if (p.size() >= 3) {
-        size_t s = p.size() - 2;
-        if (close(p[s], p.back()) || p[s].frame == p.back().frame) p.erase(p.begin() + long(s));
-    }
+    if (points_.size() >= 3) roundTurns(minDistance);
+    computeCross();
+}
 
+void Path::roundTurns(int32_t minDistance) {
     const double cos45 = std::cos(kPi / 4);
-    std::vector<int32_t> spawned(p.size(), 0);
-    // After an insertion at c the triples ending before c are unchanged, so
-    // scanning again from the start would find nothing new before c.
-    size_t from = 2;
-    bool again = true;
-    while (again) {
-        again = false;
-        for (size_t c = from; c < p.size(); ++c) {
-            const PathPoint& A = p[c - 2];
-            const PathPoint& B = p[c - 1];
-            const PathPoint& C = p[c];
-            double bax = double(A.x) - B.x, bay = double(A.y) - B.y;
-            double bcx = double(C.x) - B.x, bcy = double(C.y) - B.y;
-            double acx = double(C.x) - A.x, acy = double(C.y) - A.y;
-            double ba2 = bax * bax + bay * bay, bc2 = bcx * bcx + bcy * bcy, ac2 = acx * acx + acy * acy;
-            if (ba2 == 0 || bc2 == 0) continue;  // no angle at a doubled point
+    // A point put in at a turn is looked at next, with the two points before
+    // it, so it may round the turn further (within its parent's budget). Points
+    // waiting to be looked at stack up in front of the next original point.
+    struct Spawn {
+        PathPoint point;
+        int32_t budget;
+    };
+    std::vector<PathPoint> out;
+    std::vector<int32_t> spawned;  // per point of `out`: rounding points made after it
+    std::vector<Spawn> waiting;
+    out.reserve(points_.size() + points_.size() / 4);
+    spawned.reserve(out.capacity());
+    out.push_back(points_[0]);
+    out.push_back(points_[1]);
+    spawned.assign(2, 0);
+    size_t next = 2;
+    while (!waiting.empty() || next < points_.size()) {
+        const PathPoint C = waiting.empty() ? points_[next] : waiting.back().point;
+        const int32_t cBudget = waiting.empty() ? 0 : waiting.back().budget;
+        const PathPoint& A = out[out.size() - 2];
+        const PathPoint& B = out.back();
+        double bax = double(A.x) - B.x, bay = double(A.y) - B.y;
+        double bcx = double(C.x) - B.x, bcy = double(C.y) - B.y;
+        double acx = double(C.x) - A.x, acy = double(C.y) - A.y;
+        double ba2 = bax * bax + bay * bay, bc2 = bcx * bcx + bcy * bcy, ac2 = acx * acx + acy * acy;
+        // No angle at a doubled point.
+        if (ba2 != 0 && bc2 != 0 && spawned.back() < kMaxTurnInsertions) {
             double ba = std::sqrt(ba2), bc = std::sqrt(bc2);
             double cosB = (ba2 + bc2 - ac2) / 2 / (ba * bc);
-            if (!(cosB > cos45) || spawned[c - 1] >= kMaxTurnInsertions) continue;
-            double u1x = -bax / ba, u1y = -bay / ba;
-            double u2x = bcx / bc, u2y = bcy / bc;
-            double mx = u1x + u2x, my = u1y + u2y;
-            double mlen = hypotOf(mx, my);
-            double ox, oy;
-            if (mlen >= 1e-10) {
-                ox = minDistance * mx / mlen;
-                oy = minDistance * my / mlen;
-            } else {
-                ox = -minDistance * u2y;
-                oy = minDistance * u2x;
+            if (cosB > cos45) {
+                double u1x = -bax / ba, u1y = -bay / ba;
+                double u2x = bcx / bc, u2y = bcy / bc;
+                double mx = u1x + u2x, my = u1y + u2y;
+                double mlen = hypotOf(mx, my);
+                double ox, oy;
+                if (mlen >= 1e-10) {
+                    ox = minDistance * mx / mlen;
+                    oy = minDistance * my / mlen;
+                } else {
+                    ox = -minDistance * u2y;
+                    oy = minDistance * u2x;
+                }
+                PathPoint q;
+                q.x = truncToInt(B.x + ox);
+                q.y = truncToInt(B.y + oy);
+                q.frame = truncToInt(0.1 * C.frame + 0.9 * B.frame);
+                q.flags = 0;
+                waiting.push_back({q, ++spawned.back()});
+                continue;
             }
-            PathPoint q;
-            q.x = truncToInt(B.x + ox);
-            q.y = truncToInt(B.y + oy);
-            q.frame = truncToInt(0.1 * C.frame + 0.9 * B.frame);
-            q.flags = 0;
-            int32_t budget = ++spawned[c - 1];
-            p.insert(p.begin() + long(c), q);
-            spawned.insert(spawned.begin() + long(c), budget);
-            from = c;
-            again = true;
-            break;
         }
+        out.push_back(C);
+        spawned.push_back(cBudget);
+        if (waiting.empty())
+            ++next;
+        else
+            waiting.pop_back();
     }
-    computeCross();
+    points_.swap(out);
 }
 
 bool Path::dropPoint(int32_t j, int32_t x, int32_t y) {
@@ -382,38 +506,25 @@ const BezierShape& BezierShape::instance() {
 }
 
 void BezierShape::evaluate(const Path& path, double u, double* x, double* y) {
+    curveAt(path.points(), path.count() - 1 > kMaxDirectDegree ? &samplesOf(path) : nullptr, u, x, y);
+}
+
+CurveSamples& BezierShape::samplesOf(const Path& path) {
     const auto& p = path.points();
-    *x = 0;
-    *y = 0;
-    if (p.empty()) return;
-    int64_t deg = int64_t(p.size()) - 1;
-    if (deg <= 500) {
-        // Binomial coefficients stay finite up to here.
-        double coef = 1;
-        for (int64_t i = 0; i <= deg; ++i) {
-            double term = coef * std::pow(1 - u, double(deg - i)) * std::pow(u, double(i));
-            *x += term * p[size_t(i)].x;
-            *y += term * p[size_t(i)].y;
-            coef = coef * double(deg - i) / double(i + 1);
-        }
-        return;
+    CurveSamples* c = path.curve_.get();
+    bool same = c && c->xy.size() == 2 * p.size();
+    for (size_t i = 0; same && i < p.size(); ++i) same = c->xy[2 * i] == p[i].x && c->xy[2 * i + 1] == p[i].y;
+    if (same) return *c;
+    // A fresh object rather than a refill: copies of the path may share the old one.
+    auto fresh = std::make_shared<CurveSamples>();
+    if (c) fresh->logCoef = c->logCoef;
+    fresh->xy.reserve(2 * p.size());
+    for (const PathPoint& q : p) {
+        fresh->xy.push_back(q.x);
+        fresh->xy.push_back(q.y);
     }
-    // Higher degrees in logarithms, where the coefficients would overflow.
-    if (u <= 0) {
-        *x = p.front().x, *y = p.front().y;
-        return;
-    }
-    if (u >= 1) {
-        *x = p.back().x, *y = p.back().y;
-        return;
-    }
-    double lu = std::log(u), lv = std::log1p(-u), lgd = std::lgamma(double(deg) + 1);
-    for (int64_t i = 0; i <= deg; ++i) {
-        double lc = lgd - std::lgamma(double(i) + 1) - std::lgamma(double(deg - i) + 1);
-        double term = std::exp(lc + double(deg - i) * lv + double(i) * lu);
-        *x += term * p[size_t(i)].x;
-        *y += term * p[size_t(i)].y;
-    }
+    path.curve_ = fresh;
+    return *fresh;
 }
 
 bool BezierShape::positionAt(const Path& path, double frame, Position* out) const {
@@ -452,11 +563,19 @@ bool BezierShape::positionAt(const Path& path, double frame, Position* out) cons
 
 int32_t BezierShape::distanceTo(const Path& path, int32_t x, int32_t y) const {
     if (path.count() == 0) return kFar;
+    CurveSamples& c = samplesOf(path);
+    if (!c.hoverReady) {
+        for (double u = 0; u <= 1; u += 0.01) {
+            double bx, by;
+            curveAt(path.points(), &c, u, &bx, &by);
+            c.hover.push_back(bx);
+            c.hover.push_back(by);
+        }
+        c.hoverReady = true;
+    }
     double best = kFar;
-    for (double u = 0; u <= 1; u += 0.01) {
-        double bx, by;
-        evaluate(path, u, &bx, &by);
-        double dx = std::trunc(x - bx), dy = std::trunc(y - by);
+    for (size_t k = 0; k + 1 < c.hover.size(); k += 2) {
+        double dx = std::trunc(x - c.hover[k]), dy = std::trunc(y - c.hover[k + 1]);
         best = std::min(best, hypotOf(dx, dy));
     }
     return truncToInt(best);
@@ -478,13 +597,22 @@ void PolylineShape::strokes(const Path& path, int32_t scale, const StrokeSink& s
 
 void BezierShape::strokes(const Path& path, int32_t scale, const StrokeSink& sink) const {
     if (path.count() == 0) return;
-    int64_t m = sampleCount(path);
+    CurveSamples& c = samplesOf(path);
+    if (!c.drawnReady) {
+        int64_t m = sampleCount(path);
+        c.drawn.reserve(size_t(2 * m));
+        for (int64_t j = 1; j <= m; ++j) {
+            double bx, by;
+            curveAt(path.points(), &c, double(j) / double(m), &bx, &by);
+            c.drawn.push_back(bx);
+            c.drawn.push_back(by);
+        }
+        c.drawnReady = true;
+    }
     double s = scale;
     int32_t px = truncToInt(s * path.point(0)->x), py = truncToInt(s * path.point(0)->y);
-    for (int64_t j = 1; j <= m; ++j) {
-        double bx, by;
-        evaluate(path, double(j) / double(m), &bx, &by);
-        int32_t cx = truncToInt(s * bx + 0.5), cy = truncToInt(s * by + 0.5);
+    for (size_t k = 0; k + 1 < c.drawn.size(); k += 2) {
+        int32_t cx = truncToInt(s * c.drawn[k] + 0.5), cy = truncToInt(s * c.drawn[k + 1] + 0.5);
         sink(px, py, cx, cy);
         px = cx, py = cy;
     }

@@ -5,11 +5,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace tavlin {
 
+
+struct CurveSamples;
 
 struct PathPoint {
     // The pointer lies in the slab of the segment ending here (scratch, set by
@@ -70,7 +73,15 @@ public:
     void distributeFrames(int32_t first, int32_t last);
 
 private:
+    friend class BezierShape;
+
+    // Puts a point in at every turn sharper than 45 degrees (three points or more).
+    void roundTurns(int32_t minDistance);
+
     std::vector<PathPoint> points_;
+    // The Bezier curve's samples, shared by copies. Checked against the
+    // coordinates on every use, so no way of changing a point can leave it stale.
+    mutable std::shared_ptr<CurveSamples> curve_;
 };
 
 // Distance from (px, py) to the line through b with direction b - a.
@@ -121,6 +132,10 @@ public:
     static void evaluate(const Path& path, double u, double* x, double* y);
     // Samples along the curve when it is drawn, bounded for huge paths.
     static int64_t sampleCount(const Path& path);
+
+private:
+    // The samples of the path's current coordinates, made anew when they changed.
+    static CurveSamples& samplesOf(const Path& path);
 };
 
 // Truncation toward zero that saturates instead of overflowing.
