@@ -2,8 +2,8 @@
 #   cmake -DSRC=<source tree> -DDST=<folder with res/ and template/> -P pack.cmake
 # tavlin.js goes into the default template, so the page step copies it with
 # the page, and into res/tavlin.jar, the archive every publication carries.
-# The jar is made from a staging folder with a fixed time stamp, so the same
-# viewer always gives the same bytes.
+# The jar is made from a staging folder so that its entry names are exactly
+# "META-INF/MANIFEST.MF" and "tavlin.js", with a fixed modification date.
 set(stage ${DST}/tmp/viewer-jar)
 file(REMOVE_RECURSE ${stage})
 file(MAKE_DIRECTORY ${stage}/META-INF ${DST}/res ${DST}/template/simple)
