@@ -17,6 +17,7 @@ int contentCommand(const Args& args);
 int videoCommand(const Args& args);
 int framelistCommand(const Args& args);
 int publishCommand(const Args& args);
+int serveCommand(const Args& args);
 
 // Prints "tavlin: FILE: WHAT" on standard error and returns 1.
 int fail(const std::string& file, const std::string& what);

@@ -135,7 +135,7 @@ PublishOutcome startPublishing(Document* doc, const PublishRequest& request, Pub
         ShowMessage("%s", str("w_content_large").c_str());
     }
     if (request.packZip) outcome.zip = folderZip(publisher);
-    if (request.openBrowser) host.openUrl("file://" + joinPath(*folder, "index.html"));
+    if (request.openBrowser) host.openPage(*folder);
     return outcome;
 }
 

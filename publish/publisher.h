@@ -60,8 +60,8 @@ public:
     // The stage picture for the thumbnail; the default draws the document's
     // current frame.
     virtual std::optional<Image> stagePicture(Document& doc);
-    // Opens a URL with the system's handler (the page afterwards).
-    virtual void openUrl(const std::string& url) { (void)url; }
+    // Shows the page just published in `folder` (where its index.html lies).
+    virtual void openPage(const std::string& folder) { (void)folder; }
 };
 
 class Publisher {

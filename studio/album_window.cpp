@@ -5,6 +5,7 @@
 #include "core/resource_folder.h"
 #include "media/media_registry.h"
 #include "publish/album.h"
+#include "studio/page_preview.h"
 #include "ui/control.h"
 #include "ui/platform.h"
 
@@ -77,10 +78,18 @@ void AlbumWindow::OnControl(int32_t id) {
     if (index < 0 || size_t(index) >= album_.entries().size()) return;
     const AlbumEntry entry = album_.entries()[size_t(index)];
     switch (id) {
-    case kView:
-        shell_("file://" + joinPath(entry.pageFolder, "index.html"));
+    case kView: {
+        // Through the preview server: a page opened as a file cannot play.
+        std::string why;
+        std::string address = previewAddress(entry.pageFolder, &why);
+        if (address.empty()) {
+            ShowMessage("%s\n\n%s", resources().StringCopy("e_cant_preview").c_str(), why.c_str());
+            return;
+        }
+        shell_(address);
         EndModal(1);
         return;
+    }
     case kOpenFolder:
         shell_(entry.pageFolder);
         EndModal(1);

@@ -10,6 +10,7 @@
 #include "document/document.h"
 #include "publish/publish_run.h"
 #include "studio/erase_files_window.h"
+#include "studio/page_preview.h"
 #include "ui/control.h"
 #include "ui/platform.h"
 #include "ui/progress_window.h"
@@ -21,13 +22,14 @@ namespace {
 std::string str(const char* id) { return resources().StringCopy(id); }
 
 // A run started from the window: the progress window over it, the erase
-// question as its own window, the page opened with the desktop's browser.
+// question as its own window, the page opened with the desktop's browser
+// through the studio's preview server (a file:// page cannot play).
 class WindowPublishHost : public PublishHost {
 public:
     explicit WindowPublishHost(Window* window) : window_(window), progress_(window) {}
     Progress& progress() override { return progress_; }
     bool confirmErase(const std::vector<std::string>& names) override { return confirmEraseFiles(window_, names); }
-    void openUrl(const std::string& url) override { OpenWithShell(url); }
+    void openPage(const std::string& folder) override { previewPublishedPage(folder); }
 
 private:
     Window* window_;

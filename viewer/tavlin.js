@@ -1648,14 +1648,18 @@
       }
       let done = 0;
       const total = jobs.length;
-      this.progress(0, total);
+      // With data.jar its download was the first half of the bar; the
+      // pictures fill the rest, so the bar never runs backwards.
+      const share = c.useDataJar ? 0.5 : 0;
+      const report = (d) => this.progress(share * total + (1 - share) * d, total);
+      report(0);
       if (!total) this.progress(1, 1);
       let next = 0;
       const worker = async () => {
         while (next < jobs.length) {
           const job = jobs[next++];
           await job();
-          this.progress(++done, total);
+          report(++done);
         }
       };
       await Promise.all(Array.from({ length: Math.min(LOAD_CONCURRENCY, total) }, worker));

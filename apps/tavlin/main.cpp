@@ -53,7 +53,10 @@ const char kUsage[] =
     "  publish PROJECT.tvl OUTDIR [--steps all|frames,pictures,sounds,content,data,applet,thumb,page]\n"
     "          [--jpeg-quality Q] [--diff-quality Q] [--date YYYY-MM-DD] [--template DIR] [--zip] [--yes]\n"
     "                                         the whole publication into OUTDIR (made when missing);\n"
-    "                                         files of an earlier one are deleted only with --yes\n"    "\n"
+    "                                         files of an earlier one are deleted only with --yes\n"
+    "  serve OUTDIR [--port N]                OUTDIR over HTTP on 127.0.0.1 (a free port unless given):\n"
+    "                                         prints the page's address and serves until stopped\n"
+    "\n"
     "Exit status 0 on success; 1 with one line on standard error on failure.\n";
 
 }  // namespace
@@ -78,6 +81,7 @@ int main(int argc, char** argv) {
     if (group == "video") return cli::videoCommand(rest);
     if (group == "framelist") return cli::framelistCommand(rest);
     if (group == "publish") return cli::publishCommand(rest);
+    if (group == "serve") return cli::serveCommand(rest);
     std::fprintf(stderr, "tavlin: unknown command '%s' (see tavlin --help)\n", group.c_str());
     return 1;
 }

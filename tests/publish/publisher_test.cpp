@@ -80,10 +80,10 @@ public:
         offered.push_back(names);
         return answer;
     }
-    void openUrl(const std::string& url) override { urls.push_back(url); }
+    void openPage(const std::string& folder) override { pages.push_back(folder); }
     RecordingProgress progress_;
     std::vector<std::vector<std::string>> offered;
-    std::vector<std::string> urls;
+    std::vector<std::string> pages;
     bool answer = true;
 };
 
@@ -197,7 +197,7 @@ TEST_F(PublishFixture, AWholePublicationHoldsEveryFileAndReadsBack) {
     EXPECT_EQ(outcome.folder, folder);
     EXPECT_TRUE(host.offered.empty()) << "an empty folder offers nothing for deletion";
     EXPECT_EQ(doc.publishDate, 40229);
-    EXPECT_EQ(host.urls, std::vector<std::string>{"file://" + folder + "/index.html"});
+    EXPECT_EQ(host.pages, std::vector<std::string>{folder});
 
     // The unused picture is gone from the document; the one only a disabled
     // object uses stays, behind the published ones.
