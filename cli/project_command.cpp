@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -272,15 +273,62 @@ int render(const Args& args) {
     return 0;
 }
 
+// The frame the play tool's drag sets when the pointer goes to (x, y), as a
+// script or the web viewer's tests compare it.
+int map(const Args& args) {
+    const char* usage = "usage: tavlin project map FILE.tvl X Y [--frame F] [--object N]";
+    std::vector<std::string> words;
+    std::optional<int32_t> frame, objectIndex;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if ((args[i] == "--frame" || args[i] == "--object") && i + 1 < args.size()) {
+            int32_t v = 0;
+            if (!parseInt(args[i + 1], &v)) return fail(args[i + 1], "not a whole number");
+            (args[i] == "--frame" ? frame : objectIndex) = v;
+            ++i;
+        } else {
+            words.push_back(args[i]);
+        }
+    }
+    if (words.size() != 3) return fail("project map", usage);
+    int32_t x = 0, y = 0;
+    if (!parseInt(words[1], &x) || !parseInt(words[2], &y)) return fail("project map", usage);
+    int status = 0;
+    auto doc = openProject(words[0], &status);
+    if (!doc) return status;
+    doc->recomputeFrameCodes();
+    // Play mode set directly: entering it would start the events.
+    doc->editMode = 0;
+    doc->currentFrame = std::clamp(frame.value_or(0), 0, doc->length - 1);
+    DragPath* path = nullptr;
+    if (objectIndex) {
+        int32_t n = 0;
+        for (const auto& o : doc->objects) {
+            if (o->kind() != kDragPath) continue;
+            if (n++ == *objectIndex) path = static_cast<DragPath*>(o.get());
+        }
+        if (!path) return fail(words[0], "has no drag path " + num(*objectIndex));
+    } else {
+        path = pickPath(*doc, x, y);
+        if (!path) return fail(words[0], "no drag path near " + num(x) + " " + num(y) + " at frame " +
+                                             num(doc->currentFrame));
+    }
+    doc->setActiveDragPath(path);
+    doc->mouseDown = 1;
+    dragTo(*doc, x, y);
+    std::printf("%d\n", doc->currentFrame);
+    return 0;
+}
+
 }  // namespace
 
 int projectCommand(const Args& args) {
-    if (args.empty()) return fail("project", "usage: tavlin project info|normalize|render ... (see tavlin --help)");
+    if (args.empty()) return fail("project", "usage: tavlin project info|normalize|render|map ... (see tavlin --help)");
     PromptsScope scope;
     Args rest(args.begin() + 1, args.end());
     if (args[0] == "info") return info(rest);
     if (args[0] == "normalize") return normalize(rest);
     if (args[0] == "render") return render(rest);
+    if (args[0] == "map") return map(rest);
     return fail("project", "unknown command '" + args[0] + "' (see tavlin --help)");
 }
 

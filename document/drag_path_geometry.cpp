@@ -280,9 +280,11 @@ PointerMapping Path::mapPointer(int32_t x, int32_t y, std::optional<double> curr
         best = std::min(d0, dL);
         bool neighbourBefore = false;
         bool neighbourAfter = false;
+        // The segment before is only chosen here: the one after is still held
+        // against the nearer end, not against the segment before, so a drag
+        // that turns at a U goes on along the later leg.
         if (k >= 2 && marked(k - 1) && dist(k - 1) < best) {
             chosen = k - 1;
-            best = dist(k - 1);
             neighbourBefore = true;
         }
         if (k >= 0 && k + 1 < n && marked(k + 1) && dist(k + 1) < best) {

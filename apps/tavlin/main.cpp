@@ -44,6 +44,8 @@ const char kUsage[] =
     "  project info FILE.tvl [--json]         stage, objects, events and frame codes\n"
     "  project normalize IN.tvl OUT.tvl       read and write back\n"
     "  project render FILE.tvl FRAME OUT.png [--edit]\n"
+    "  project map FILE.tvl X Y [--frame F] [--object N]\n"
+    "                                         the frame a drag to (X, Y) sets, from frame F\n"
     "\n"
     "Publications:\n"
     "  content write PROJECT.tvl OUTDIR [--date YYYYMMDD]\n"

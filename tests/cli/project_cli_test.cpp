@@ -198,6 +198,25 @@ TEST_F(ProjectCli, MissingOrRejectedFilesFailWithOneLine) {
     EXPECT_EQ(lineCount(r.err), 1u) << r.err;
 }
 
+TEST_F(ProjectCli, MapPrintsTheFrameADragSets) {
+    // A U: a drag from the turn goes on along the later leg.
+    std::string u = scratch.write("u.tvl",
+                                  ".V 3\n.D 320 240\n.L 301\n.O 2\n.OR 0 300\n.P 0 0 0 1\n.P 300 0 100 1\n"
+                                  ".P 300 40 200 1\n.P 0 40 300 1\n..\n");
+    auto r = run("project map " + q(u) + " 150 15 --frame 150");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "245\n");
+    // Dragging along the first leg keeps to it.
+    r = run("project map " + q(u) + " 150 15 --frame 50 --object 0");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_LT(std::stoi(r.out), 100) << r.out;
+    for (const char* bad : {" 150", " 150 15 --object 3", " 9000 15", " x 15"}) {
+        r = run("project map " + q(u) + bad);
+        EXPECT_EQ(r.status, 1) << bad;
+        EXPECT_EQ(lineCount(r.err), 1u) << bad << r.err;
+    }
+}
+
 TEST_F(ProjectCli, MissingMediaAreIgnoredWithAWarning) {
     std::string text = std::string(kExample);
     text.replace(text.find(".ODMI1 \n"), 8, ".ODMI1 /gone/button.png\n");

@@ -87,9 +87,19 @@ TEST(PathMapping, TheCurrentSegmentAndItsNeighboursWinOverANearerRun) {
     EXPECT_EQ(next.index, 2);
     EXPECT_NEAR(next.frame, (40.0 * 50 + 20.0 * 43) / 93, 1e-9);
 
-    // From segment 3 both neighbours hold the pointer: the nearer one wins.
+    // From segment 3 both neighbours hold the pointer and both beat the
+    // nearer end: the drag goes on to the later one, whichever is nearer.
     EXPECT_EQ(p.mapPointer(150, 3, 45.0).index, 4);
-    EXPECT_EQ(p.mapPointer(150, 8, 45.0).index, 2);
+    EXPECT_EQ(p.mapPointer(150, 8, 45.0).index, 4);
+}
+
+TEST(PathMapping, ADragFromTheTurnOfAUGoesOnAlongTheLaterLeg) {
+    Path u = makePath({{0, 0, 0}, {300, 0, 100}, {300, 40, 200}, {0, 40, 300}});
+    PointerMapping m = u.mapPointer(150, 15, 150.0);
+    EXPECT_EQ(m.index, 3);
+    EXPECT_NEAR(m.frame, 245.0, 0.5);
+    // Dragging along the first leg keeps to it.
+    EXPECT_EQ(u.mapPointer(150, 15, 50.0).index, 1);
 }
 
 TEST(PathMapping, DegeneratePathsMapSafely) {
