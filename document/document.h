@@ -80,6 +80,9 @@ public:
     // valuesAdjusted is set.
     bool readObjects(ProjectReader& in);
     bool valuesAdjusted = false;
+    // The folder of the project file being read: its media are looked for
+    // there first.
+    std::string projectFolder;
 
     // Events.
     Event* addEvent(int32_t kind, int32_t first, int32_t last);

@@ -175,6 +175,7 @@ int32_t SoundEvent::readOwn(ProjectReader& in) {
     }
     if (!in.keywordIs("EU")) return 0;
     std::string file(in.value());
+    storedName = file;
     if (!file.empty() && document)
         if (auto* r = dynamic_cast<SoundResource*>(document->resolveMedia(MediaKind::Sound, file))) sound = r;
     return 1;
@@ -183,7 +184,7 @@ int32_t SoundEvent::readOwn(ProjectReader& in) {
 bool SoundEvent::write(ProjectWriter& out) const {
     Event::write(out);
     out.numbers("ESR", {repeat});
-    out.record("EU", sound ? sound->name : std::string());
+    out.record("EU", sound && !sound->name.empty() ? sound->name : storedName);
     return true;
 }
 

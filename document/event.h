@@ -127,6 +127,8 @@ public:
     bool write(ProjectWriter& out) const override;
 
     SoundResource* sound = nullptr;
+    // The sound's name as stored, kept while the sound cannot be found.
+    std::string storedName;
     int32_t repeat = 0;
 
 protected:

@@ -33,6 +33,7 @@ void ImageObject::collectMedia(std::vector<MediaResource*>& out) const {
 int32_t ImageObject::readOwn(ProjectReader& in) {
     if (!in.keywordIs("OI")) return 0;
     std::string file(in.value());
+    storedName = file;
     if (file.empty()) return 1;
     if (auto* r = dynamic_cast<ImageResource*>(document->resolveMedia(MediaKind::Image, file))) attachImage(r);
     return 1;
@@ -40,7 +41,7 @@ int32_t ImageObject::readOwn(ProjectReader& in) {
 
 bool ImageObject::write(ProjectWriter& out) const {
     if (!MediaObject::write(out)) return false;
-    out.record("OI", picture ? picture->name : std::string());
+    out.record("OI", picture && !picture->name.empty() ? picture->name : storedName);
     return true;
 }
 

@@ -23,6 +23,9 @@ public:
     void attachImage(ImageResource* resource);
 
     ImageResource* picture = nullptr;
+    // The picture's name as the project stored it, kept (and written back)
+    // while the picture itself cannot be found.
+    std::string storedName;
 
 protected:
     int32_t readOwn(ProjectReader& in) override;

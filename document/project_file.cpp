@@ -303,6 +303,7 @@ Result<std::unique_ptr<Document>> openProjectFile(const std::string& path) {
     rememberFolder(folderOf(path));
     std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
     auto doc = std::make_unique<Document>(0, 0);
+    doc->projectFolder = folderOf(path);
     ProjectReadNotes notes;
     if (!readProject(*doc, text, MediaLookup::locateAndAsk, &notes)) {
         if (!notes.refusal.empty()) return Opened(Failure::Damaged, "not opened: " + notes.refusal);
@@ -336,7 +337,23 @@ bool saveProjectFile(const Document& doc, const std::string& path) {
 MediaResource* resolveMedia(Document& doc, MediaKind kind, const std::string& name) {
     if (MediaResource* kept = doc.findResource(kind, name)) return refreshed(kept);
 
-    std::optional<std::string> path = locateMediaFile(name);
+    // The project's own folder comes first: the name as stored (relative
+    // names are relative to the project), then its last component, also
+    // when an older version wrote it with backslashes.
+    std::optional<std::string> path;
+    if (!doc.projectFolder.empty()) {
+        std::string slashed = name;
+        std::replace(slashed.begin(), slashed.end(), '\\', '/');
+        std::string last = fileNameOf(slashed);
+        std::vector<std::string> candidates;
+        if (!slashed.empty() && slashed[0] != '/') candidates.push_back(joinPath(doc.projectFolder, slashed));
+        if (!last.empty()) candidates.push_back(joinPath(doc.projectFolder, last));
+        for (const std::string& c : candidates) {
+            if (!fileExists(c)) continue;
+            if (MediaResource* r = loadLocated(doc, kind, c)) return r;
+        }
+    }
+    if (!path) path = locateMediaFile(name);
     if (path) {
         if (MediaResource* r = loadLocated(doc, kind, *path)) return r;
     }

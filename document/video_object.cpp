@@ -82,14 +82,23 @@ int32_t VideoObject::readOwn(ProjectReader& in) {
     } else {
         return 0;
     }
-    if (auto* r = dynamic_cast<VideoResource*>(document->resolveMedia(MediaKind::Video, file))) attachVideo(r);
+    storedName = file;
+    auto* r = dynamic_cast<VideoResource*>(document->resolveMedia(MediaKind::Video, file));
+    if (!r) return 1;
+    // Ranges come before the video in the file; stored ones stay as they are
+    // (a trimmed range is the user's choice, not the video's length).
+    if (ranges.empty())
+        attachVideo(r);
+    else
+        video = r;
     return 1;
 }
 
 bool VideoObject::write(ProjectWriter& out) const {
     if (!MediaObject::write(out)) return false;
-    if (video && !video->name.empty())
-        out.record("OVS", formatInt(frameStep) + " " + video->name);
+    const std::string& name = video && !video->name.empty() ? video->name : storedName;
+    if (!name.empty())
+        out.record("OVS", formatInt(frameStep) + " " + name);
     else
         out.record("OVS", "");
     out.numbersEachSpaced("OT", {reserved[0], reserved[1], reserved[2], reserved[3]});

@@ -28,6 +28,9 @@ public:
     int32_t videoFrameAt(int32_t frame) const;
 
     VideoResource* video = nullptr;
+    // The video's name as the project stored it, kept (and written back)
+    // while the video itself cannot be found.
+    std::string storedName;
     int32_t reserved[4] = {0, 0, 0, 0};  // kept in files, otherwise unused
     int32_t frameStep = 0;
 

@@ -34,6 +34,14 @@ void drawPlaceholder(Canvas& picture, const MediaObject& o, const std::string& t
                      0x000000);
 }
 
+// A missing medium shows its file name, so the user sees what to find.
+std::string placeholderText(const std::string& storedName, const char* kind) {
+    if (storedName.empty()) return kind;
+    std::string name = storedName;
+    size_t slash = name.find_last_of("/\\");
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
 // Draws a picture scaled into the object's rectangle (skipped for absurd sizes).
 void drawScaled(Canvas& picture, const MediaObject& o, const Image& image) {
     if (o.width <= 0 || o.height <= 0) return;
@@ -177,7 +185,7 @@ public:
         if (!o.enabled || !o.visibleAt(frame_)) return;
         VideoSource* v = o.video ? o.video->video.get() : nullptr;
         if (!v) {
-            drawPlaceholder(picture_, o, "video");
+            drawPlaceholder(picture_, o, placeholderText(o.storedName, "video"));
             return;
         }
         if (const Image* image = v->frameAt(o.videoFrameAt(frame_))) drawScaled(picture_, o, *image);
@@ -186,7 +194,7 @@ public:
     void visit(ImageObject& o) override {
         if (!o.enabled || !o.visibleAt(frame_)) return;
         if (!o.picture || !o.picture->image) {
-            drawPlaceholder(picture_, o, "image");
+            drawPlaceholder(picture_, o, placeholderText(o.storedName, "image"));
             return;
         }
         drawScaled(picture_, o, *o.picture->image);

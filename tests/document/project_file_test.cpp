@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "media/media_registry.h"
 #include "base/paths.h"
 #include "core/prompts.h"
+#include "support/document_fakes.h"
 #include "support/full_disk.h"
 #include "support/scratch.h"
 
@@ -535,6 +537,59 @@ TEST_F(ProjectFileTest, OpeningReportsMissingAndDamagedFiles) {
     error.clear();
     EXPECT_EQ(loadProjectFile(scratch.write("bad.tvl", ".V 3\n.D 10"), &error), nullptr);
     EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+}  // namespace tavlin
+
+namespace tavlin {
+namespace {
+
+// Media names survive what cannot be found, and are looked for beside the
+// project first.
+TEST_F(ProjectFileTest, MediaNamesAreKeptAndFoundBesideTheProjectFirst) {
+    for (const char* sub : {"p", "other", "moved/media"}) std::filesystem::create_directories(scratch.file(sub));
+    // A picture the user skips keeps its name through save and reopen.
+    std::string project = scratch.write("p/missing.tvl", ".V 3\n.D 20 20\n.L 5\n.O 1\n.OP 0 0 4 3\n.OR 0 4\n"
+                                                         ".OI /nowhere/gone.png\n.E 2\n.ER 1 2\n.ESR 0\n"
+                                                         ".EU /nowhere/beep.au\n..\n");
+    prompts.answers = {1, 1};  // "b_ignore" both times
+    auto doc = loadProjectFile(project);
+    ASSERT_NE(doc, nullptr);
+    std::string saved = writeProject(*doc);
+    EXPECT_NE(saved.find(".OI /nowhere/gone.png\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find(".EU /nowhere/beep.au\n"), std::string::npos) << saved;
+
+    // Another project's folder with a "red.png" is remembered first ...
+    png("other/red.png", 4, 3, 0xFFFF0000);
+    ASSERT_NE(loadProjectFile(scratch.write("other/o.tvl", ".V 3\n.D 20 20\n.L 5\n..\n")), nullptr);
+    // ... but a project moved with its media in a subfolder, and one whose
+    // name an older version wrote with backslashes, find their own.
+    png("moved/media/red.png", 4, 3, 0xFF0000FF);
+    png("moved/blue.png", 2, 2, 0xFF0000FF);
+    auto moved = loadProjectFile(scratch.write(
+        "moved/m.tvl", ".V 3\n.D 20 20\n.L 5\n.O 1\n.OR 0 4\n.OI media/red.png\n.O 1\n.OR 0 4\n"
+                       ".OI C:\\old project\\blue.png\n..\n"));
+    ASSERT_NE(moved, nullptr);
+    ASSERT_EQ(moved->objects.size(), 2u);
+    for (const auto& o : moved->objects) {
+        const auto& image = static_cast<const ImageObject&>(*o);
+        ASSERT_NE(image.picture, nullptr) << image.storedName;
+        EXPECT_EQ(image.picture->name.rfind(scratch.file("moved/"), 0), 0u) << image.picture->name;
+    }
+    EXPECT_TRUE(prompts.answers.empty());
+}
+
+TEST_F(ProjectFileTest, AStoredVideoRangeStaysAsStored) {
+    Document doc(0, 0);
+    VideoResource video;
+    video.name = "v.avi";
+    video.video = std::make_unique<test::ColourVideo>(25, 8, 8);
+    doc.mediaResolver = [&](MediaKind, const std::string&) -> MediaResource* { return &video; };
+    ASSERT_TRUE(readProject(doc, ".V 3\n.D 20 20\n.L 30\n.O 0\n.OR 0 9\n.OVS 0 v.avi\n..\n",
+                            MediaLookup::documentOnly));
+    ASSERT_EQ(doc.objects.size(), 1u);
+    EXPECT_EQ(doc.objects[0]->ranges[0], (FrameRange{0, 9}));
 }
 
 }  // namespace
