@@ -67,6 +67,7 @@ bool MpegStreamReader::open(const std::string& path) {
     close();
     error_.clear();
     pos_ = 0;
+    nextPacket_ = -1;
     pid_ = -1;
     videoId_ = -1;
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -109,7 +110,10 @@ bool MpegStreamReader::open(const std::string& path) {
     return true;
 }
 
-void MpegStreamReader::seek(int64_t offset) { pos_ = std::clamp<int64_t>(offset, 0, size_); }
+void MpegStreamReader::seek(int64_t offset) {
+    pos_ = std::clamp<int64_t>(offset, 0, size_);
+    nextPacket_ = -1;
+}
 
 bool MpegStreamReader::next(MpegChunk& chunk) {
     if (fd_ < 0) return false;
@@ -268,7 +272,10 @@ bool MpegStreamReader::findTransportVideo() {
 
 bool MpegStreamReader::nextTransport(MpegChunk& chunk) {
     while (pos_ + kPacketSize <= size_) {
-        if (!transportSyncAt(pos_)) {
+        // A packet right after a good one needs only its own sync byte;
+        // finding the way back after junk needs two in a row.
+        const bool continues = pos_ == nextPacket_ && fill(pos_, 1) == 1 && at(pos_)[0] == 0x47;
+        if (!continues && !transportSyncAt(pos_)) {
             ++pos_;  // lost: find the next sync byte that repeats
             continue;
         }
@@ -279,6 +286,7 @@ bool MpegStreamReader::nextTransport(MpegChunk& chunk) {
         const int64_t packet = pos_;
         transportPayload(packet, d, n, pid, start);
         pos_ += kPacketSize;
+        nextPacket_ = pos_;
         if (pid != pid_ || n == 0) continue;
         if (start) {
             const size_t header = pesHeaderLength(d, n);

@@ -64,6 +64,7 @@ private:
     int fd_ = -1;
     int64_t size_ = 0;
     int64_t pos_ = 0;
+    int64_t nextPacket_ = -1;  // where the packet after the last good one starts
     MpegStreamKind kind_ = MpegStreamKind::Elementary;
     int pid_ = -1;
     int videoId_ = -1;  // stream id of the video PES packets in a program stream
