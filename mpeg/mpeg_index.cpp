@@ -72,6 +72,7 @@ public:
             code_ = c.data[j];
             i = j + 1;
             if (code_ == startcode::kSequenceHeader) {
+                sawSequence_ = true;
                 std::fprintf(out_, "S %" PRIx64 "\n", at);
                 continue;
             }
@@ -88,6 +89,7 @@ public:
     }
 
     int32_t pictures() const { return pictures_; }
+    bool sawSequence() const { return sawSequence_; }
 
 private:
     bool finish() {
@@ -112,6 +114,7 @@ private:
     uint8_t payload_[4] = {};
     int need_ = 0, have_ = 0;
     int32_t pictures_ = 0;
+    bool sawSequence_ = false;
 };
 
 std::string cacheTmpFolder() {
@@ -228,7 +231,7 @@ IndexBuild buildMpegIndex(const std::string& videoPath, const std::string& index
         return IndexBuild::CouldNotStart;
     }
     const int64_t sizeKb = reader.fileSize() / 1024;
-    bool started = false, stopped = false;
+    bool started = false, stopped = false, noVideo = false;
     Status written = writeFileSafely(indexPath, [&](std::FILE* out) {
         started = true;
         std::fprintf(out, "SRC %s\n", videoPath.c_str());
@@ -245,12 +248,18 @@ IndexBuild buildMpegIndex(const std::string& videoPath, const std::string& index
         std::fprintf(out, "MAX %d\n", scan.pictures());
         stopped = !progress.update(sizeKb, sizeKb);
         progress.end();
-        // A stopped build leaves nothing behind.
-        return !stopped;
+        // A stopped build leaves nothing behind, nor does a file that holds
+        // no MPEG video at all.
+        noVideo = !scan.sawSequence();
+        return !stopped && !noVideo;
     });
     if (stopped) {
         if (why) *why = "stopped";
         return IndexBuild::Stopped;
+    }
+    if (noVideo) {
+        if (why) *why = "Cannot read Sequence Header";
+        return IndexBuild::NoVideo;
     }
     if (!written) {
         if (why) *why = started ? written.reason() : "Cannot create " + indexPath;
@@ -282,6 +291,7 @@ Result<std::string> findOrBuildMpegIndex(const std::string& videoPath, Progress&
     switch (buildMpegIndex(videoPath, beside, progress, &why)) {
     case IndexBuild::Built: return beside;
     case IndexBuild::Stopped: return Result<std::string>::failure(Failure::None, "stopped");
+    case IndexBuild::NoVideo: return Result<std::string>::failure(Failure::NotRecognised, why);
     case IndexBuild::CouldNotStart: break;
     }
     for (const std::string& folder : mpegIndexFallbackFolders()) {
@@ -290,6 +300,7 @@ Result<std::string> findOrBuildMpegIndex(const std::string& videoPath, Progress&
         switch (buildMpegIndex(videoPath, p, progress, &why)) {
         case IndexBuild::Built: return p;
         case IndexBuild::Stopped: return Result<std::string>::failure(Failure::None, "stopped");
+        case IndexBuild::NoVideo: return Result<std::string>::failure(Failure::NotRecognised, why);
         case IndexBuild::CouldNotStart: break;
         }
     }

@@ -51,7 +51,8 @@ std::vector<std::string> mpegIndexFallbackFolders();
 // (offsets past its end, groups out of order, a negative count) is refused.
 Result<MpegIndex> readMpegIndex(const std::string& indexPath, int64_t fileSize);
 
-enum class IndexBuild { Built, Stopped, CouldNotStart };
+// NoVideo: the scan found no sequence header, so nothing was written.
+enum class IndexBuild { Built, Stopped, CouldNotStart, NoVideo };
 
 // Scans the video and writes its index at indexPath under the progress
 // titled "Creating MPEG index ...". A stopped build deletes what it wrote.

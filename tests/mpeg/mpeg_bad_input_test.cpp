@@ -68,6 +68,7 @@ TEST_F(MpegBadInput, FilesThatAreNoMpegVideoFailWithAReason) {
     test::writeBytes(dir.file("noise.mpg"), noise);
     EXPECT_FALSE(load(dir.file("noise.mpg")));
     EXPECT_EQ(why, "Cannot read Sequence Header");
+    EXPECT_FALSE(fileExists(dir.file("noise.mpg.index"))) << "no index for what is no MPEG video";
 
     test::writeBytes(dir.file("empty.mpg"), {});
     EXPECT_FALSE(load(dir.file("empty.mpg")));
