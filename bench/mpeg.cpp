@@ -168,9 +168,14 @@ void BM_FrameAtRandom(benchmark::State& state) {
     auto source = format.open(minuteStream());
     if (!source) return state.SkipWithError("cannot open");
     const auto frames = randomFrames(source->frameCount);
+    const MpegDecoder& decoder = static_cast<MpegSource&>(*source).decoder();
+    const int64_t decodedBefore = decoder.picturesDecoded(), seeksBefore = decoder.seeks();
     for (auto _ : state)
         for (int32_t n : frames) benchmark::DoNotOptimize(source->frameAt(n));
     state.SetItemsProcessed(state.iterations() * int64_t(frames.size()));
+    const double requests = double(state.iterations()) * double(frames.size());
+    state.counters["decoded_per_frame"] = double(decoder.picturesDecoded() - decodedBefore) / requests;
+    state.counters["seeks_per_frame"] = double(decoder.seeks() - seeksBefore) / requests;
     state.counters["ms_per_frame"] =
         benchmark::Counter(double(frames.size()) * 1e-3, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
@@ -196,30 +201,44 @@ void BM_LibavformatSeekAndDecode(benchmark::State& state) {
     const int64_t start = st->start_time == AV_NOPTS_VALUE ? 0 : st->start_time;
     const int64_t tick = av_rescale_q(1, AVRational{1, 25}, st->time_base);
     const auto frames = randomFrames(1500);
-    int64_t misses = 0;
+    int64_t misses = 0, sent = 0;
     for (auto _ : state) {
         for (int32_t n : frames) {
             const int64_t target = start + n * tick;
-            avformat_seek_file(fmt, s, INT64_MIN, target, target, AVSEEK_FLAG_BACKWARD);
-            avcodec_flush_buffers(dec);
+            // Decoding must start at a key picture at or before the target;
+            // when the seek lands after one, it goes a group further back.
             bool got = false;
-            while (!got && av_read_frame(fmt, pkt) >= 0) {
-                if (pkt->stream_index == s) avcodec_send_packet(dec, pkt);
-                av_packet_unref(pkt);
-                while (!got && avcodec_receive_frame(dec, f) >= 0) {
-                    if (f->best_effort_timestamp < target) continue;
-                    got = true;
-                    sws = sws_getCachedContext(sws, f->width, f->height, AVPixelFormat(f->format), 640, 480,
-                                               AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
-                    uint8_t* dst[4] = {out.data(), nullptr, nullptr, nullptr};
-                    int strides[4] = {640 * 4 + 64, 0, 0, 0};
-                    sws_scale(sws, f->data, f->linesize, 0, f->height, dst, strides);
+            for (int64_t back = 0; !got && back <= 4; ++back) {
+                const int64_t at = target - back * 15 * tick;
+                avformat_seek_file(fmt, s, INT64_MIN, at, at, AVSEEK_FLAG_BACKWARD);
+                avcodec_flush_buffers(dec);
+                bool keyed = false, late = false;
+                while (!got && !late && av_read_frame(fmt, pkt) >= 0) {
+                    if (pkt->stream_index == s && (keyed || (pkt->flags & AV_PKT_FLAG_KEY))) {
+                        keyed = true;
+                        avcodec_send_packet(dec, pkt), ++sent;
+                    }
+                    av_packet_unref(pkt);
+                    while (!got && !late && avcodec_receive_frame(dec, f) >= 0) {
+                        if (f->best_effort_timestamp < target) continue;
+                        if (f->best_effort_timestamp > target) {
+                            late = true;
+                            break;
+                        }
+                        got = true;
+                        sws = sws_getCachedContext(sws, f->width, f->height, AVPixelFormat(f->format), 640, 480,
+                                                   AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+                        uint8_t* dst[4] = {out.data(), nullptr, nullptr, nullptr};
+                        int strides[4] = {640 * 4 + 64, 0, 0, 0};
+                        sws_scale(sws, f->data, f->linesize, 0, f->height, dst, strides);
+                    }
                 }
             }
             misses += !got;
         }
     }
     state.counters["misses"] = double(misses);
+    state.counters["decoded_per_frame"] = double(sent) / (double(state.iterations()) * double(frames.size()));
     state.SetItemsProcessed(state.iterations() * int64_t(frames.size()));
     state.counters["ms_per_frame"] =
         benchmark::Counter(double(frames.size()) * 1e-3, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);

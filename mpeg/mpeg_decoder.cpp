@@ -191,6 +191,7 @@ bool MpegDecoder::sendPicture(const uint8_t* data, size_t size) {
     // B pictures before the target are never anyone's reference: skip them.
     if (type == kTypeB && display < target_) return true;
     if (av_new_packet(packet_, int(size)) < 0) return false;
+    ++decoded_;
     std::memcpy(packet_->data, data, size);
     packet_->pts = display;
     int r = avcodec_send_packet(dec_, packet_);
@@ -262,19 +263,21 @@ std::unique_ptr<uint32_t[]> MpegDecoder::convert() {
     sws_ = sws_getCachedContext(sws_, fw, fh, AVPixelFormat(frame_->format), w, h, AV_PIX_FMT_BGRA, SWS_BILINEAR,
                                 nullptr, nullptr, nullptr);
     if (!sws_) return nullptr;
-    // swscale may write past a row's end, so it fills a padded buffer.
+    // swscale may write whole vector widths past a row's end: rows whose
+    // length is such a width go straight into the block (with room after
+    // its last row), others through a padded buffer. MPEG pictures carry no
+    // alpha, so swscale makes them opaque itself.
     const int stride = (w * 4 + 63) / 64 * 64;
-    scratch_.resize(size_t(stride) * size_t(h) + 64);
-    uint8_t* dst[4] = {scratch_.data(), nullptr, nullptr, nullptr};
+    const size_t pixels = size_t(w) * size_t(h);
+    auto block = std::make_unique<uint32_t[]>(pixels + 16);
+    const bool direct = stride == w * 4;
+    if (!direct) scratch_.resize(size_t(stride) * size_t(h) + 64);
+    uint8_t* dst[4] = {direct ? reinterpret_cast<uint8_t*>(block.get()) : scratch_.data(), nullptr, nullptr, nullptr};
     int strides[4] = {stride, 0, 0, 0};
     if (sws_scale(sws_, frame_->data, frame_->linesize, 0, fh, dst, strides) <= 0) return nullptr;
-    auto block = std::make_unique<uint32_t[]>(size_t(w) * size_t(h));
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* row = scratch_.data() + size_t(y) * size_t(stride);
-        uint32_t* out = block.get() + size_t(y) * size_t(w);
-        std::memcpy(out, row, size_t(w) * 4);
-        for (int x = 0; x < w; ++x) out[x] |= 0xFF000000u;
-    }
+    if (!direct)
+        for (int y = 0; y < h; ++y)
+            std::memcpy(block.get() + size_t(y) * size_t(w), scratch_.data() + size_t(y) * size_t(stride), size_t(w) * 4);
     return block;
 }
 

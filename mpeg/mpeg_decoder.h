@@ -47,6 +47,8 @@ public:
     // How many times picture() had to start again at a group (tests and
     // benchmarks hold sequential reading to one).
     int64_t seeks() const { return seeks_; }
+    // Pictures handed to the decoder so far (B pictures before a target are not).
+    int64_t picturesDecoded() const { return decoded_; }
 
 private:
     // Positions the reader at the (skip+1)-th start code `code` at or after
@@ -89,6 +91,7 @@ private:
     int32_t groupFirst_ = 0;
     int feedGroup_ = -1;     // the group being parsed
     int64_t seeks_ = 0;
+    int64_t decoded_ = 0;
     bool found_ = false;
     bool passed_ = false;    // a later picture came out before the target
 };

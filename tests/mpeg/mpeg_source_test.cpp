@@ -125,6 +125,11 @@ TEST_F(MpegStreams, PicturesByNumberMatchAStraightDecode) {
     std::vector<Case> cases(std::begin(kCases), std::end(kCases));
     cases.push_back({"open_gops_ps", spec(true, MpegContainer::Program, 75, false), "SS"});
     cases.push_back({"open_gops_ts", spec(true, MpegContainer::Transport, 75, false), "TS"});
+    // A width whose rows are no whole vector width, and a height that is no
+    // whole macroblock row.
+    Case odd{"odd_size_es", spec(false, MpegContainer::Elementary, 75), "ES"};
+    odd.spec.width = 88, odd.spec.height = 52;
+    cases.push_back(odd);
     std::mt19937 rng(16);
     for (Case c : cases) {
         SCOPED_TRACE(c.name);
