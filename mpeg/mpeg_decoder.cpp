@@ -5,6 +5,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/log.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
@@ -39,6 +40,10 @@ void MpegDecoder::close() {
 }
 
 bool MpegDecoder::open(const std::string& videoPath, const std::string& indexPath) {
+    // Damaged pictures are the decoder's own business: callers see only
+    // that a picture did not come.
+    static const bool quiet = (av_log_set_level(AV_LOG_QUIET), true);
+    (void)quiet;
     close();
     path_ = videoPath;
     if (!reader_.open(videoPath)) {
