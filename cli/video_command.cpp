@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "cli/commands.h"
@@ -15,13 +16,16 @@
 #include "media/image/image_formats.h"
 #include "media/media_registry.h"
 #include "media/video/video_capture.h"
+#include "cli/terminal_progress.h"
+#include "mpeg/mpeg_index.h"
 
 namespace tavlin::cli {
 
 namespace {
 
 const char kUsage[] =
-    "usage: tavlin video info FILE [--json] | frame FILE N OUT.png | capture OUT.avi --seconds S [--rate R]\n";
+    "usage: tavlin video info FILE [--json] | frame FILE N OUT.png | capture OUT.avi --seconds S [--rate R]\n"
+    "       | index FILE.mpg [--force]\n";
 
 int usage() {
     std::fputs(kUsage, stderr);
@@ -82,6 +86,29 @@ int frame(const Args& args) {
     const Image* picture = v.source->frameAt(n);
     if (!picture || picture->empty()) return fail(args[0], "frame " + args[1] + " cannot be decoded");
     return writePng(args[2], *picture);
+}
+
+// Builds the index of an MPEG file (again with --force) and prints its path.
+int index(const Args& args) {
+    std::string file;
+    bool force = false;
+    for (const auto& a : args) {
+        if (a == "--force") force = true;
+        else if (file.empty() && !(a.size() > 1 && a[0] == '-')) file = a;
+        else return usage();
+    }
+    if (file.empty()) return usage();
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) return fail(file, "no such file");
+    if (!S_ISREG(st.st_mode)) return fail(file, "is not a regular file");
+    std::error_code ec;
+    std::string path = file;
+    if (auto full = std::filesystem::absolute(file, ec); !ec) path = full.lexically_normal().string();
+    TerminalProgress progress;
+    Result<std::string> built = findOrBuildMpegIndex(path, progress, force);
+    if (!built) return fail(file, built.failure() == Failure::None ? "the index build was stopped" : built.reason());
+    std::printf("%s\n", built.value().c_str());
+    return 0;
 }
 
 int capture(const Args& args) {
@@ -176,6 +203,7 @@ int videoCommand(const Args& args) {
     if (args[0] == "info") return info(rest);
     if (args[0] == "frame") return frame(rest);
     if (args[0] == "capture") return capture(rest);
+    if (args[0] == "index") return index(rest);
     return usage();
 }
 

@@ -111,7 +111,7 @@ void registerImageFormats();
 // Registers the sound formats (AU, WAV), in that order.
 void registerAudioFormats();
 // Registers the video formats that exist, in the order AVI, MPEG, QuickTime,
-// frame list, generic container.
-void registerVideoFormats();
+// frame list, generic container; MPEG is the format handed in (none: left out).
+void registerVideoFormats(std::unique_ptr<VideoFormat> mpeg = nullptr);
 
 }  // namespace tavlin

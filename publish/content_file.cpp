@@ -678,4 +678,8 @@ ContentResult loadContentFile(const std::string& path, Document& doc) {
     return applyContent(c, folder, doc);
 }
 
+MediaResource* loadMediaAsking(Document& doc, MediaKind kind, const std::string& path) {
+    return loadMedia(doc, kind, path);
+}
+
 }  // namespace tavlin

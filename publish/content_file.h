@@ -133,4 +133,10 @@ ContentResult applyContent(const ContentDescription& content, const std::string&
 // readContentFile, then applyContent with the file's folder.
 ContentResult loadContentFile(const std::string& path, Document& doc);
 
+// The document's entry for the file (reloaded when the file changed since),
+// or the file opened through the format registry; a file that does not open
+// raises "e_cant_open" with "b_open_another" and "b_ignore". Null when the
+// user gives up. Shared with the side-format import.
+MediaResource* loadMediaAsking(Document& doc, MediaKind kind, const std::string& path);
+
 }  // namespace tavlin

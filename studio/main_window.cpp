@@ -14,6 +14,7 @@
 #include "document/drag_path.h"
 #include "document/project_file.h"
 #include "publish/content_file.h"
+#include "publish/side_format_import.h"
 #include "media/media_registry.h"
 #include "base/file_filter.h"
 #include "base/paths.h"
@@ -451,10 +452,7 @@ int32_t MainWindow::Open(const std::string& given, int32_t dropX, int32_t dropY)
     case OpenKind::Image: return ImportMedia(kind, path, dropX, dropY);
     case OpenKind::Sound: return ImportMedia(kind, path, -1, -1);
     case OpenKind::Content: return OpenContent(path);
-    case OpenKind::Qmb:
-        // Its reader comes with the side-format import; the open document stays.
-        ShowMessage("%s", withPath(str("e_cant_open"), path).c_str());
-        return 0;
+    case OpenKind::Qmb: return OpenSideFormat(path);
     case OpenKind::Project: break;
     }
     if (!CloseDocument()) return 0;
@@ -481,6 +479,23 @@ int32_t MainWindow::OpenContent(const std::string& path) {
     ContentResult result = loadContentFile(path, *loaded);
     if (!result) {
         ShowMessage("%s (%s)", withPath(str("e_cant_open"), path).c_str(), result.reason.c_str());
+        return 0;
+    }
+    if (!CloseDocument()) return 0;
+    loaded->setFileName(std::filesystem::path(path).replace_extension(".tvl").string());
+    AttachDocument(std::move(loaded));
+    setEditMode(*this, true);
+    Redraw();
+    UpdateTitle();
+    return 1;
+}
+
+int32_t MainWindow::OpenSideFormat(const std::string& path) {
+    // Imported into a document of its own, as a content file is.
+    auto loaded = std::make_unique<Document>(0, 0);
+    Status result = importSideFormat(path, *loaded);
+    if (!result) {
+        ShowMessage("%s (%s)", withPath(str("e_cant_open"), path).c_str(), result.reason().c_str());
         return 0;
     }
     if (!CloseDocument()) return 0;

@@ -116,6 +116,8 @@ public:
     virtual int32_t ImportMedia(OpenKind kind, const std::string& path, int32_t dropX, int32_t dropY);
     // A published content file rebuilt as a new document named after it with ".tvl".
     int32_t OpenContent(const std::string& path);
+    // An old drag-video project (".qmb" with its video and ".qme" events).
+    int32_t OpenSideFormat(const std::string& path);
 
     // State the tests look at.
     Document* doc() const { return doc_.get(); }

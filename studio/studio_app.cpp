@@ -9,6 +9,8 @@
 #include "editor/editor_tools.h"
 #include "document/interfaces.h"
 #include "media/media_registry.h"
+#include "mpeg/mpeg_source.h"
+#include "ui/progress_window.h"
 #include "base/paths.h"
 #include "core/resource_folder.h"
 #include "core/settings.h"
@@ -53,7 +55,10 @@ std::unique_ptr<MainWindow> startStudio(const StudioOptions& options) {
     QElapsedTimer shown;
     shown.start();
     if (!formatsRegistered) {
-        registerVideoFormats();
+        // MPEG indexes are built under the progress window.
+        registerVideoFormats(std::make_unique<MpegFormat>([] {
+            return std::make_unique<WindowProgress>(nullptr);
+        }));
         registerAudioFormats();
     }
     formatsRegistered = true;

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "cli/commands.h"
+#include "cli/terminal_progress.h"
+#include "mpeg/mpeg_source.h"
 #include "media/media_registry.h"
 #include "core/prompts.h"
 
@@ -33,6 +35,7 @@ const char kUsage[] =
     "Videos:\n"
     "  video info FILE [--json]               width, height, frame count and rate\n"
     "  video frame FILE N OUT.png             frame N as a PNG picture\n"
+    "  video index FILE.mpg [--force]         build (or rebuild) the index of an MPEG video; prints its path\n"
     "  video capture OUT.avi --seconds S [--rate R]\n"
     "                                         record from the configured capture input\n"
     "  framelist write VIDEO OUT.txt [--size W H] [--skip N] [--jpeg-quality Q]\n"
@@ -71,7 +74,7 @@ int main(int argc, char** argv) {
         return args.empty() ? 1 : 0;
     }
     registerImageFormats();
-    registerVideoFormats();
+    registerVideoFormats(std::make_unique<MpegFormat>([] { return std::make_unique<cli::TerminalProgress>(); }));
     registerAudioFormats();
 
     std::string group = args[0];

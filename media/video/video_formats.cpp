@@ -6,9 +6,11 @@ namespace tavlin {
 
 // The order decides which format a name tries first: AVI and QuickTime before
 // the generic container reader, so a file only lands there when the more
-// particular one cannot read it. The MPEG format joins after AVI when it exists.
-void registerVideoFormats() {
+// particular one cannot read it. The MPEG format lives in a layer above this
+// one; its callers hand it in and it takes its place after AVI.
+void registerVideoFormats(std::unique_ptr<VideoFormat> mpeg) {
     registerVideoFormat(std::make_unique<AviFormat>("AVI video (*.avi)", "*.avi"));
+    if (mpeg) registerVideoFormat(std::move(mpeg));
     registerVideoFormat(std::make_unique<QuickTimeFormat>("QuickTime movie (*.mov)", "*.mov"));
     registerVideoFormat(std::make_unique<FrameListFormat>());
     registerVideoFormat(

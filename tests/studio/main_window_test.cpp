@@ -19,6 +19,7 @@
 #include "editor/editor_tools.h"
 #include "document/project_file.h"
 #include "base/paths.h"
+#include "cipher/envelope.h"
 #include "studio_fixture.h"
 #include "support/full_disk.h"
 #include "ui/control.h"
@@ -496,6 +497,50 @@ TEST_F(MainWindowTest, TheSampleOpensAndItsPlayButtonPlaysOnIdle) {
         window->Idle();
     }
     EXPECT_GE(doc.currentFrame, 50) << "idle steps play the event";
+}
+
+}  // namespace
+}  // namespace tavlin
+
+namespace tavlin {
+namespace {
+
+TEST_F(MainWindowTest, OpenImportsAnOldDragVideoProjectIntoAFreshDocument) {
+    const char* src = std::getenv("TAVLIN_TEST_SRC");
+    const std::string sampleVideo = src ? joinPath(joinPath(src, "samples"), "turning.avi") : std::string();
+    if (sampleVideo.empty() || !fileExists(sampleVideo)) GTEST_SKIP() << "no sample video";
+    if (!findVideoFormat("x.avi")) registerVideoFormats();
+    auto sealed = [&](const std::string& name, const std::string& payload) {
+        auto bytes = sealEnvelope(std::vector<uint8_t>(payload.begin(), payload.end()), kSideFormatKey);
+        ASSERT_TRUE(bytes);
+        std::ofstream(scratch.file(name), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.value().data()), std::streamsize(bytes.value().size()));
+    };
+
+    // Without its video the import fails and the open document stays.
+    sealed("lone.qmb", "1 1 0 1\n2 2 9 1\n");
+    Document* before = window->doc();
+    EXPECT_EQ(window->Open(scratch.file("lone.qmb"), -1, -1), 0);
+    EXPECT_EQ(window->doc(), before);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].rfind(text("e_cant_open", scratch.file("lone.qmb")), 0), 0u);
+
+    std::filesystem::copy_file(sampleVideo, scratch.file("old.avi"));
+    sealed("old.QMB", "10 10 0 1\n100 10 20 1\n. E 0 *\n");
+    scratch.write("old.qme", std::string("V2.1\n\0\xff", 7));
+    ASSERT_EQ(window->Open(scratch.file("old.QMB"), -1, -1), 1);
+    Document& doc = *window->doc();
+    EXPECT_EQ(doc.fileName, scratch.file("old.tvl"));
+    ASSERT_EQ(doc.objects.size(), 2u);
+    const VideoObject* video = nullptr;
+    const DragPath* path = nullptr;
+    for (const auto& o : doc.objects) {
+        if (o->kind() == kVideoObject) video = static_cast<const VideoObject*>(o.get());
+        if (o->kind() == kDragPath) path = static_cast<const DragPath*>(o.get());
+    }
+    ASSERT_TRUE(video && path);
+    EXPECT_EQ(doc.stageWidth, video->width);
+    EXPECT_EQ(path->ranges, (std::vector<FrameRange>{{0, 99999}}));
 }
 
 }  // namespace
