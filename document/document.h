@@ -163,7 +163,7 @@ public:
     int32_t length;
     std::vector<std::unique_ptr<MediaObject>> objects;
     std::vector<std::unique_ptr<Event>> events;
-    int32_t mouseDown = 0;
+    bool mouseDown = false;
     std::array<Event*, kEventKinds> runningEvent{};
     std::array<int32_t, kEventKinds> kindSwitch{1, 1, 1, 1, 1};
     int32_t playSpeed = 100;
@@ -171,14 +171,14 @@ public:
     std::vector<std::unique_ptr<MediaResource>> imageResources;
     std::vector<std::unique_ptr<MediaResource>> videoResources;
     std::vector<std::unique_ptr<MediaResource>> soundResources;
-    int32_t redrawNeeded = 0;
+    bool redrawNeeded = false;
     int32_t lastThumbX = 0;
-    int32_t busy = 0;
+    bool busy = false;
     std::string fileName;
     std::string lastPublishFolder;
     int32_t contentFlag = 0;
     int32_t publishDate = 0;
-    int32_t editMode = 0;
+    bool editMode = false;
     std::vector<uint8_t> frameFlags;
     int32_t codedFrameCount = 0;
     int32_t frameSkip = 0;

@@ -135,9 +135,9 @@ public:
     int32_t height = 0;
     std::vector<FrameRange> ranges;
     std::string name;
-    int32_t selected = 0;
-    int32_t enabled = 1;
-    int32_t locked = 0;
+    bool selected = false;
+    bool enabled = true;
+    bool locked = false;
 
 protected:
     // Handles one record of the kind's own in the read loop: 1 consumed (the
