@@ -39,7 +39,12 @@ void waitForInput(int ms) {
 // under it that the modal window still holds.
 QWidget* focusOwner() {
     if (ModalWindow* modal = ModalWindow::Innermost(); modal && modal->widget()) return modal->widget();
-    return QApplication::activeWindow();
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    // No window has the focus (the program is in the background): the first
+    // framed top-level window (the main window) waits for the answer.
+    for (Window* w : TopLevelWindows())
+        if (w->widget() && w->kind() != kPopupWindow && w->kind() != kPopupWindow2) return w->widget();
+    return nullptr;
 }
 
 QWidget* widgetOf(Window* w) {

@@ -28,6 +28,7 @@
 #include "studio_fixture.h"
 #include "support/full_disk.h"
 #include "support/modal_script.h"
+#include "support/ordinary_user.h"
 #include "ui/choice_window.h"
 #include "ui/control.h"
 #include "ui/platform.h"
@@ -85,6 +86,7 @@ TEST_F(ModalStudioTest, DialogsAndQuestionsHoldTheDocumentAndTheProgram) {
          [&] {
              saveQuestion = dynamic_cast<ChoiceWindow*>(ModalWindow::Innermost());
              ASSERT_NE(saveQuestion, nullptr);
+             EXPECT_FALSE(window->IsEnabled()) << "the question holds the main window";
              // A second close, "q", Alt+Q, "New" and "Open" while it is open change nothing.
              window->widget()->close();
              EXPECT_EQ(ModalWindow::Innermost(), saveQuestion) << "no second question";
@@ -169,38 +171,6 @@ TEST_F(ModalStudioTest, DialogsAndQuestionsHoldTheDocumentAndTheProgram) {
     installPrompts(&prompts);
 }
 
-// Saving as an ordinary user: root may write anything, so the tests that run
-// as root act as "nobody" meanwhile.
-class AsOrdinaryUser {
-public:
-    explicit AsOrdinaryUser(const std::string& folder) {
-        if (::geteuid() != 0) {
-            ok_ = true;
-            return;
-        }
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-            if (::lchown(entry.path().c_str(), kNobody, kNobody) != 0) return;
-        if (::chown(folder.c_str(), kNobody, kNobody) != 0) return;
-        if (::setegid(kNobody) != 0) return;
-        if (::seteuid(kNobody) != 0) {
-            (void)::setegid(0);
-            return;
-        }
-        dropped_ = ok_ = true;
-    }
-    ~AsOrdinaryUser() {
-        if (!dropped_) return;
-        (void)::seteuid(0);
-        (void)::setegid(0);
-    }
-    bool ok() const { return ok_; }
-
-private:
-    static constexpr uid_t kNobody = 65534;
-    bool ok_ = false;
-    bool dropped_ = false;
-};
-
 class SaveOntoStudioTest : public ModalStudioTest {
 protected:
     // A project on disk, open in the window and changed since.
@@ -228,7 +198,7 @@ protected:
 };
 
 TEST_F(SaveOntoStudioTest, ReadOnlyPrivateLinkedAndInAReadOnlyFolder) {
-    AsOrdinaryUser user(scratch.path());
+    test::AsOrdinaryUser user(scratch.path());
     if (!user.ok()) GTEST_SKIP() << "cannot act as an ordinary user";
 
     // Read-only: refused with the save message; file and changes kept.
