@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdarg>
@@ -279,8 +280,44 @@ protected:
     void resizeEvent(QResizeEvent*) override { layoutChildren(); }
 };
 
+namespace {
+
+// Close requests are taken at the platform window, before Qt's own close
+// handling sees them. That handling counts a request that arrives while an
+// earlier one is still being answered (the save question runs inside it) as
+// agreed, and tears the platform window down behind the program's back: the
+// main window would vanish while the program, and its document, live on.
+class CloseRequests : public QObject {
+public:
+    static void install() {
+        static CloseRequests* filter = nullptr;
+        if (filter || !qApp) return;
+        filter = new CloseRequests(qApp);
+        qApp->installEventFilter(filter);
+    }
+
+protected:
+    using QObject::QObject;
+    bool eventFilter(QObject* object, QEvent* ev) override {
+        if (ev->type() != QEvent::Close || !object->isWindowType()) return false;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (static_cast<QObject*>(top->windowHandle()) != object) continue;
+            auto* frame = dynamic_cast<WindowWidget*>(top);
+            if (!frame) return false;
+            ev->ignore();
+            // A window disabled by a modal window waits for it.
+            if (frame->window_ && frame->window_->IsEnabled()) frame->window_->OnClose();
+            return true;
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
 Window::Window(Window* owner, int32_t x, int32_t y, int32_t w, int32_t h, int32_t kind)
     : owner_(owner), kind_(kind), canvas_(std::make_unique<Canvas>(w, h)) {
+    CloseRequests::install();
     w = std::max(w, 1);
     h = std::max(h, 1);
     QWidget* parent = nullptr;

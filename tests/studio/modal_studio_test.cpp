@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include "base/paths.h"
 #include "document/document.h"
@@ -38,6 +39,12 @@ namespace {
 
 using test::pressQuitKeys;
 using test::StudioTest;
+
+// On the screen: the platform window is there and shown.
+bool shown(const Window& w) {
+    return w.widget() && w.widget()->isVisible() && w.widget()->windowHandle() &&
+           w.widget()->windowHandle()->handle();
+}
 
 void click(Window* w, int32_t id) {
     ASSERT_NE(w, nullptr);
@@ -81,15 +88,17 @@ TEST_F(ModalStudioTest, DialogsAndQuestionsHoldTheDocumentAndTheProgram) {
     ChoiceWindow* saveQuestion = nullptr;
     test::runInMainLoop({
         // The close box raises "save_doc?".
-        {0, [&] { window->widget()->close(); }},
+        {0, [&] { test::pressCloseBox(*window); }},
         {1,
          [&] {
              saveQuestion = dynamic_cast<ChoiceWindow*>(ModalWindow::Innermost());
              ASSERT_NE(saveQuestion, nullptr);
              EXPECT_FALSE(window->IsEnabled()) << "the question holds the main window";
              // A second close, "q", Alt+Q, "New" and "Open" while it is open change nothing.
+             test::pressCloseBox(*window);
              window->widget()->close();
              EXPECT_EQ(ModalWindow::Innermost(), saveQuestion) << "no second question";
+             EXPECT_TRUE(shown(*window)) << "the main window is still on the screen";
              pressQuitKeys(*saveQuestion);
              window->Command(kCmdNew);
              window->Command(kCmdOpen);
@@ -107,8 +116,10 @@ TEST_F(ModalStudioTest, DialogsAndQuestionsHoldTheDocumentAndTheProgram) {
              auto* dimension = dynamic_cast<DimensionDialog*>(ModalWindow::Innermost());
              ASSERT_NE(dimension, nullptr);
              // The close box of the held main window raises no question now.
+             test::pressCloseBox(*window);
              window->widget()->close();
              EXPECT_EQ(ModalWindow::Innermost(), dimension);
+             EXPECT_TRUE(shown(*window));
              window->Command(kCmdNew);
              window->Command(kCmdClose);
              pressQuitKeys(*dimension);
@@ -163,10 +174,11 @@ TEST_F(ModalStudioTest, DialogsAndQuestionsHoldTheDocumentAndTheProgram) {
                                               "after dimension", "recent files", "about", "end"}));
     EXPECT_TRUE(window->doc()->canUndo()) << "the changes are still there to save";
     EXPECT_EQ(window->doc()->objects.size(), 1u) << "the path added is still there";
+    EXPECT_TRUE(shown(*window));
     EXPECT_TRUE(window->IsEnabled());
     // With nothing open, the close box asks and closes.
     QTimer::singleShot(0, [] { click(ModalWindow::Innermost(), 1); });  // Don't save
-    window->widget()->close();
+    test::pressCloseBox(*window);
     EXPECT_FALSE(window->exists());
     installPrompts(&prompts);
 }

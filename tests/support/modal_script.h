@@ -9,9 +9,12 @@
 #include <utility>
 #include <vector>
 
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include "ui/control.h"
 #include "ui/platform.h"
@@ -70,6 +73,16 @@ inline void runInMainLoop(std::vector<ModalStep> steps, int limitMs = 20000) {
         }
         if (s->next >= s->steps.size() && ++idles > 3) PostQuit();
     });
+}
+
+// The close box, as the window manager's request arrives: a close event at
+// the platform window (QWidget::close() takes another road, one that skips a
+// request arriving while an earlier one is being answered).
+inline bool pressCloseBox(Window& w) {
+    if (!w.widget() || !w.widget()->windowHandle()) return false;
+    QCloseEvent ev;
+    QCoreApplication::sendEvent(w.widget()->windowHandle(), &ev);
+    return ev.isAccepted();
 }
 
 // "q" and Alt+Q as a user types them: into the focused native control (which

@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include "core/resource_folder.h"
 #include "recording_window.h"
@@ -61,10 +62,11 @@ TEST(ModalHold, TheOwnerRefusesToCloseAndNestedLoopsGiveBackOnlyWhatTheyTook) {
     int32_t firstAnswer = -2, secondAnswer = -2;
     QTimer::singleShot(0, [&] {
         // The close box of the waiting owner does nothing, twice over.
-        main.widget()->close();
+        test::pressCloseBox(main);
         main.widget()->close();
         EXPECT_EQ(main.closes, 0);
         EXPECT_TRUE(main.exists());
+        EXPECT_TRUE(main.widget()->isVisible());
         // A question that names the held owner itself must not free it.
         QTimer::singleShot(0, [&] { clickButton(innermostChoice(), 1); });
         firstAnswer = AskChoice(&main, "Owned by the main window", {"a", "b"});
@@ -97,6 +99,43 @@ TEST(ModalHold, TheOwnerRefusesToCloseAndNestedLoopsGiveBackOnlyWhatTheyTook) {
     main.widget()->close();
     EXPECT_EQ(main.closes, 1);
     EXPECT_FALSE(main.exists());
+}
+
+// Asks before it closes, as the studio's main window does.
+class AskingWindow : public Window {
+public:
+    AskingWindow() : Window(nullptr, 50, 50, 200, 100, kMainWindow) {}
+    void OnClose() override {
+        ++asked;
+        if (AskChoice(this, "Close?", {"Close", "Keep"}) == 0) Destroy();
+    }
+    int asked = 0;
+};
+
+TEST(ModalHold, ACloseRequestWhileTheCloseQuestionIsOpenIsIgnored) {
+    AskingWindow w;
+    w.Show(true);
+    bool stillShown = false;
+    ChoiceWindow* during = nullptr;
+    QTimer::singleShot(0, [&] {
+        during = innermostChoice();
+        // The second request arrives while the first is being answered.
+        test::pressCloseBox(w);
+        w.widget()->close();
+        stillShown = w.widget()->isVisible() && w.widget()->windowHandle()->handle() && innermostChoice() == during;
+        clickButton(during, 1);
+    });
+    test::pressCloseBox(w);
+    EXPECT_NE(during, nullptr);
+    EXPECT_TRUE(stillShown) << "the platform window outlives the second request";
+    EXPECT_EQ(w.asked, 1);
+    EXPECT_TRUE(w.widget()->isVisible());
+    EXPECT_TRUE(w.IsEnabled());
+    // Answered "Close" it goes.
+    QTimer::singleShot(0, [&] { clickButton(innermostChoice(), 0); });
+    test::pressCloseBox(w);
+    EXPECT_EQ(w.asked, 2);
+    EXPECT_FALSE(w.exists());
 }
 
 TEST(ModalHold, QuitKeysInDialogsQuestionsAndProgressLeaveTheProgramRunning) {
