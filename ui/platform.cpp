@@ -6,8 +6,8 @@
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileDialog>
-#include <QScreen>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 
@@ -149,8 +149,8 @@ ChoiceWindow::Size ChoiceWindow::availableClientSize() const {
             std::max<int32_t>(120, avail.height() - kFrameAllowance)};
 }
 
-std::vector<std::string> wrapText(const std::string& text, int32_t width,
-                                  int32_t maxLines, const std::function<int32_t(const std::string&)>& measure) {
+std::vector<std::string> wrapText(const std::string& text, int32_t width, int32_t maxLines,
+                                  const std::function<int32_t(const std::string&)>& measure) {
     std::vector<std::string> lines;
     // Whole UTF-8 characters only: a cut never splits one.
     auto nextChar = [&](size_t at) {

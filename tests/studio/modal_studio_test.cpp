@@ -19,13 +19,13 @@
 #include <QWindow>
 
 #include "base/paths.h"
+#include "core/key_codes.h"
 #include "document/document.h"
 #include "document/project_file.h"
 #include "studio/dimension_dialog.h"
 #include "studio/main_window.h"
 #include "studio/recent_files_dialog.h"
 #include "studio/toolbox_window.h"
-#include "core/key_codes.h"
 #include "studio_fixture.h"
 #include "support/full_disk.h"
 #include "support/modal_script.h"
@@ -42,8 +42,7 @@ using test::StudioTest;
 
 // On the screen: the platform window is there and shown.
 bool shown(const Window& w) {
-    return w.widget() && w.widget()->isVisible() && w.widget()->windowHandle() &&
-           w.widget()->windowHandle()->handle();
+    return w.widget() && w.widget()->isVisible() && w.widget()->windowHandle() && w.widget()->windowHandle()->handle();
 }
 
 void click(Window* w, int32_t id) {

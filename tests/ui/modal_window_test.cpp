@@ -181,7 +181,10 @@ TEST(ModalHold, QuitKeysInDialogsQuestionsAndProgressLeaveTheProgramRunning) {
              check("modal without owner");
              w->EndModal(0);
          }},
-        {0, [&] { EXPECT_EQ(AskChoice(&main, "save_doc?", {"Save", "Don't save", "Cancel"}), 2); }},
+        {0,
+         [&] {
+             EXPECT_EQ(AskChoice(&main, "save_doc?", {"Save", "Don't save", "Cancel"}), 2);
+         }},
         {1,
          [&] {
              ChoiceWindow* q = innermostChoice();
