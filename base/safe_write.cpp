@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 
 namespace tavlin {
@@ -63,6 +64,59 @@ Status writeDirectly(const std::string& path, const FileFiller& fill) {
     return Status::success();
 }
 
+bool writeAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, off_t(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += size_t(n);
+    }
+    return true;
+}
+
+bool readAll(const std::string& path, std::string* out) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    char buf[65536];
+    size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out->append(buf, n);
+    bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+// A writable file in a folder where no temporary file may be made: the file
+// itself is rewritten. The new content is made completely in memory first,
+// so a writer that gives up leaves the file alone; should the disk refuse
+// part way, the old content is put back.
+Status writeInPlace(const std::string& path, const std::string& target, const FileFiller& fill) {
+    char* data = nullptr;
+    size_t size = 0;
+    std::FILE* mem = ::open_memstream(&data, &size);
+    if (!mem) return cannotWrite(path, errorText(errno));
+    bool filled = fill(mem);
+    filled = std::fflush(mem) == 0 && filled;
+    std::fclose(mem);
+    std::string bytes(data ? data : "", size);
+    std::free(data);
+    if (!filled) return cannotWrite(path, "the content could not be written");
+
+    std::string old;
+    if (!readAll(target, &old)) return cannotWrite(path, errorText(errno));
+    int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return cannotWrite(path, errorText(errno));
+    bool ok = writeAll(fd, bytes) && ::ftruncate(fd, off_t(bytes.size())) == 0 && ::fsync(fd) == 0;
+    int err = ok ? 0 : errno;
+    if (!ok) {
+        if (writeAll(fd, old)) (void)::ftruncate(fd, off_t(old.size()));
+        (void)::fsync(fd);
+    }
+    if (::close(fd) != 0 && ok) ok = false, err = errno;
+    if (!ok) return cannotWrite(path, errorText(err));
+    return Status::success();
+}
+
 void syncFolder(const std::string& folder) {
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
@@ -109,6 +163,7 @@ Status writeFileSafely(const std::string& path, const FileFiller& fill) {
     for (int attempt = 0; attempt < kNameAttempts && fd < 0; ++attempt) {
         temp = temporaryName(target, attempt);
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? (old.st_mode & 07777) : 0666);
+        if (fd < 0 && exists && (errno == EACCES || errno == EPERM)) return writeInPlace(path, target, fill);
         if (fd < 0 && errno != EEXIST) return cannotWrite(path, errorText(errno));
     }
     if (fd < 0) return cannotWrite(path, "no unused temporary name");

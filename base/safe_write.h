@@ -8,7 +8,10 @@
 // A symbolic link is written through: the file it names gets the new content
 // and the link stays a link. A replaced file keeps its permissions (and, where
 // the process may, its owner). A target that is not a regular file (a device,
-// a pipe) is written directly, as there is nothing to keep.
+// a pipe) is written directly, as there is nothing to keep. A file the user
+// may not write is refused. A writable file in a folder the user may not
+// write (no temporary file can go there) is rewritten in place, from content
+// made in memory first.
 
 #include <cstdio>
 #include <functional>

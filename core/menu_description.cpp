@@ -41,6 +41,10 @@ MenuDescription ParseMenuDescription(std::string_view text) {
         MenuEntry e;
         switch (line[1]) {
         case '{':
+            if (open.size() > kMenuDepthLimit) {
+                d.tooDeep = true;
+                return d;
+            }
             e.kind = MenuEntry::Kind::Submenu;
             e.label.assign(line.size() > 3 ? line.substr(3) : std::string_view());
             current.push_back(std::move(e));

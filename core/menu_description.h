@@ -37,13 +37,19 @@ struct MenuDescription {
     std::vector<MenuEntry> entries;
     // Reading stopped at a line longer than kMenuLineLimit.
     bool cutShort = false;
+    // Reading stopped at a submenu nested deeper than kMenuDepthLimit: the
+    // file is broken.
+    bool tooDeep = false;
 };
 
 constexpr size_t kMenuLineLimit = 1023;
+// No real menu comes near it; a file that goes deeper is damaged or hostile,
+// and every level costs the menu bar (and the stack) more.
+constexpr size_t kMenuDepthLimit = 32;
 
 // Never fails. A "}" with no open submenu is ignored; submenus still open at
-// the end are closed there; a line longer than the limit ends the reading and
-// keeps what was read before it.
+// the end are closed there; a line longer than the limit, or a submenu nested
+// deeper than kMenuDepthLimit, ends the reading and keeps what was read before it.
 MenuDescription ParseMenuDescription(std::string_view text);
 
 }  // namespace tavlin

@@ -682,14 +682,24 @@ const MainWindow::CommandEntry* MainWindow::FindCommand(int32_t id) {
     return nullptr;
 }
 
-bool MainWindow::CanRun(int32_t id) const {
+bool MainWindow::Available(int32_t id) const {
     const CommandEntry* entry = FindCommand(id);
     return entry && entry->run && entry->enabled && entry->enabled(*this);
 }
 
+bool MainWindow::CanRun(int32_t id) const {
+    // While a dialog or question runs, whoever opened it is still on the
+    // stack holding the document: no command may replace or close it then
+    // (the close box, keys forwarded by the tool box, a menu shortcut).
+    if (ModalWindow::Innermost()) return false;
+    return Available(id);
+}
+
 void MainWindow::UpdateCommands() {
     if (!menu_ || !exists()) return;
-    for (const CommandEntry& entry : Commands()) menu_->Enable(entry.id, CanRun(entry.id));
+    // The menu bar is disabled as a whole while a modal window runs; the
+    // items keep the state they have without it.
+    for (const CommandEntry& entry : Commands()) menu_->Enable(entry.id, Available(entry.id));
 }
 
 void MainWindow::Command(int32_t id) {

@@ -91,7 +91,10 @@ public:
     int32_t CloseDocument();
     // Runs a menu command when it can act now (greyed commands do nothing).
     void Command(int32_t id);
+    // False for every command while a modal window runs.
     bool CanRun(int32_t id) const;
+    // Whether the command could act were no modal window running.
+    bool Available(int32_t id) const;
     // Greys the menu items of the commands that cannot act now.
     void UpdateCommands();
     void SetZoom(double factor);

@@ -230,7 +230,8 @@ void ToolboxWindow::OnLeftUp(int32_t x, int32_t y, int32_t) {
 }
 
 void ToolboxWindow::OnKey(int32_t code) {
-    if (owner() && owner()->exists()) owner()->OnKey(code);
+    // Keys go where the main window's would; not while it waits for a dialog.
+    if (owner() && owner()->exists() && owner()->IsEnabled()) owner()->OnKey(code);
 }
 
 void ToolboxWindow::OnClose() {

@@ -193,8 +193,12 @@ std::unique_ptr<Menu> LoadMenuBar() {
         ShowMessage("Tavlin. Error: No menu.");
         return nullptr;
     }
+    MenuDescription d =
+        ParseMenuDescription(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+    // A damaged file keeps what was read before the damage, and says so.
+    if (d.tooDeep) ShowMessage("Tavlin. Error: menu.txt is broken (submenus nested deeper than %zu).", kMenuDepthLimit);
     auto menu = std::make_unique<Menu>();
-    menu->Load(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+    menu->Append(d.entries);
     return menu;
 }
 

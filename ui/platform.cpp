@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 
@@ -33,7 +34,18 @@ void waitForInput(int ms) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-QWidget* focusOwner() { return QApplication::activeWindow(); }
+// Messages and questions belong to the innermost modal window while one
+// runs, so that answering them gives back exactly that window, not the one
+// under it that the modal window still holds.
+QWidget* focusOwner() {
+    if (ModalWindow* modal = ModalWindow::Innermost(); modal && modal->widget()) return modal->widget();
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    // No window has the focus (the program is in the background): the first
+    // framed top-level window (the main window) waits for the answer.
+    for (Window* w : TopLevelWindows())
+        if (w->widget() && w->kind() != kPopupWindow && w->kind() != kPopupWindow2) return w->widget();
+    return nullptr;
+}
 
 QWidget* widgetOf(Window* w) {
     if (w && w->widget()) return w->widget()->window();
@@ -103,16 +115,83 @@ ChoiceWindow::ChoiceWindow(Window* owner, const std::string& text, const std::ve
         sum += lw.back() + 40;
     }
     int32_t width = std::max(sum, tw + 40);
-    ResizeClient(width, 120);
+    // A text wider than the screen is wrapped to the screen's width; the
+    // window grows downwards by the lines added.
+    std::vector<std::string> lines{text};
+    int32_t lineHeight = std::max<int32_t>(20, c->MeasureText("Mg").y);
+    Size room = availableClientSize();
+    if (tw + 40 > room.w) {
+        width = std::max(sum, room.w);
+        int32_t maxLines = std::max<int32_t>(1, (room.h - 120) / lineHeight + 1);
+        lines = wrapText(text, width - 40, maxLines, [c](const std::string& t) { return c->MeasureText(t).x; });
+    }
+    int32_t extra = int32_t(lines.size() - 1) * lineHeight;
+    ResizeClient(width, 120 + extra);
     c = canvas();
     c->FillFace(0, 0, c->width(), c->height());
     c->SelectFont(DefaultFont());
-    c->DrawText(20, 20, width - 40, 20, text, 0x000000);
+    for (size_t i = 0; i < lines.size(); ++i)
+        c->DrawText(20, 20 + int32_t(i) * lineHeight, width - 40, lines.size() == 1 ? 20 : lineHeight, lines[i],
+                    0x000000);
     int32_t x = 10;
     for (size_t i = 0; i < count; ++i) {
-        buttons_.push_back(std::make_unique<Button>(this, x, 65, lw[i] + 20, 35, int32_t(i), labels[i]));
+        buttons_.push_back(std::make_unique<Button>(this, x, 65 + extra, lw[i] + 20, 35, int32_t(i), labels[i]));
         x += lw[i] + 40;
     }
+}
+
+ChoiceWindow::Size ChoiceWindow::availableClientSize() const {
+    QScreen* screen = widget() && widget()->screen() ? widget()->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return {INT32_MAX / 2, INT32_MAX / 2};
+    QRect avail = screen->availableGeometry();
+    // Leaves room for the frame the window manager adds.
+    return {std::max<int32_t>(200, avail.width() - kFrameAllowance),
+            std::max<int32_t>(120, avail.height() - kFrameAllowance)};
+}
+
+std::vector<std::string> wrapText(const std::string& text, int32_t width, int32_t maxLines,
+                                  const std::function<int32_t(const std::string&)>& measure) {
+    std::vector<std::string> lines;
+    // Whole UTF-8 characters only: a cut never splits one.
+    auto nextChar = [&](size_t at) {
+        size_t n = at + 1;
+        while (n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) ++n;
+        return n;
+    };
+    size_t start = 0;
+    while (start < text.size() && int32_t(lines.size()) < maxLines) {
+        if (text[start] == ' ') {
+            ++start;
+            continue;
+        }
+        // The longest run from start that fits, preferring to end before a blank.
+        size_t end = start, lastBlank = std::string::npos;
+        while (end < text.size() && text[end] != '\n') {
+            size_t next = nextChar(end);
+            if (measure(text.substr(start, next - start)) > width && end > start) break;
+            if (text[end] == ' ') lastBlank = end;
+            end = next;
+        }
+        size_t cut = end;
+        if (end < text.size() && text[end] != '\n' && lastBlank != std::string::npos && lastBlank > start)
+            cut = lastBlank;
+        lines.push_back(text.substr(start, cut - start));
+        start = cut;
+        if (start < text.size() && text[start] == '\n') ++start;
+    }
+    if (start < text.size() && !lines.empty()) {
+        // What does not fit on the screen is marked as cut.
+        std::string& last = lines.back();
+        const std::string more = "...";
+        while (!last.empty() && measure(last + more) > width) {
+            size_t back = last.size() - 1;
+            while (back > 0 && (static_cast<unsigned char>(last[back]) & 0xC0) == 0x80) --back;
+            last.resize(back);
+        }
+        last += more;
+    }
+    if (lines.empty()) lines.emplace_back();
+    return lines;
 }
 
 ChoiceWindow::~ChoiceWindow() { buttons_.clear(); }

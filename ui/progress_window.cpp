@@ -58,6 +58,8 @@ void ProgressWindow::OnControl(int32_t id) {
     if (id == kStopId) Destroy();
 }
 
+void ProgressWindow::OnKey(int32_t) {}
+
 int32_t ProgressWindow::barFill(int32_t done, int32_t total) {
     if (total <= 0) return 0;
     int64_t fill = int64_t(done) * kBarWidth / total;

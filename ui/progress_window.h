@@ -33,6 +33,8 @@ public:
 
     ~ProgressWindow() override;
     void OnControl(int32_t id) override;
+    // Keys never end the program from here (the work would stop half done).
+    void OnKey(int32_t code) override;
     // Pixels of the bar that done of total fill (0 when total <= 0).
     static int32_t barFill(int32_t done, int32_t total);
     // "done/total (percent%)"; empty when total <= 0.

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdarg>
@@ -40,6 +41,12 @@ std::vector<QPointer<QWidget>>& graveyard() {
 
 std::vector<Window*>& topLevels() {
     static std::vector<Window*> list;
+    return list;
+}
+
+// Modal windows whose loops run, outermost first.
+std::vector<ModalWindow*>& modalStack() {
+    static std::vector<ModalWindow*> list;
     return list;
 }
 
@@ -68,6 +75,9 @@ int32_t translateKey(const QKeyEvent* ev) {
     }
     if ((ev->modifiers() & Qt::ControlModifier) && ev->key() >= Qt::Key_A && ev->key() <= Qt::Key_Z)
         return Key::ctrl(char('A' + (ev->key() - Qt::Key_A)));
+    // Alt with a key belongs to menu mnemonics; it is not that key typed.
+    // (Control with Alt is how some keyboards type AltGr characters.)
+    if ((ev->modifiers() & Qt::AltModifier) && !(ev->modifiers() & Qt::ControlModifier)) return 0;
     QString text = ev->text();
     if (!text.isEmpty()) {
         uint32_t c = text.toUcs4().value(0);
@@ -263,13 +273,51 @@ public:
 protected:
     void closeEvent(QCloseEvent* ev) override {
         ev->ignore();
-        if (window_) window_->OnClose();
+        // A window disabled by a modal window waits for it: closing it now
+        // would pull the document from under the question or dialog.
+        if (window_ && window_->IsEnabled()) window_->OnClose();
     }
     void resizeEvent(QResizeEvent*) override { layoutChildren(); }
 };
 
+namespace {
+
+// Close requests are taken at the platform window, before Qt's own close
+// handling sees them. That handling counts a request that arrives while an
+// earlier one is still being answered (the save question runs inside it) as
+// agreed, and tears the platform window down behind the program's back: the
+// main window would vanish while the program, and its document, live on.
+class CloseRequests : public QObject {
+public:
+    static void install() {
+        static CloseRequests* filter = nullptr;
+        if (filter || !qApp) return;
+        filter = new CloseRequests(qApp);
+        qApp->installEventFilter(filter);
+    }
+
+protected:
+    using QObject::QObject;
+    bool eventFilter(QObject* object, QEvent* ev) override {
+        if (ev->type() != QEvent::Close || !object->isWindowType()) return false;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (static_cast<QObject*>(top->windowHandle()) != object) continue;
+            auto* frame = dynamic_cast<WindowWidget*>(top);
+            if (!frame) return false;
+            ev->ignore();
+            // A window disabled by a modal window waits for it.
+            if (frame->window_ && frame->window_->IsEnabled()) frame->window_->OnClose();
+            return true;
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
 Window::Window(Window* owner, int32_t x, int32_t y, int32_t w, int32_t h, int32_t kind)
     : owner_(owner), kind_(kind), canvas_(std::make_unique<Canvas>(w, h)) {
+    CloseRequests::install();
     w = std::max(w, 1);
     h = std::max(h, 1);
     QWidget* parent = nullptr;
@@ -371,7 +419,7 @@ void Window::SetTitle(const std::string& text) {
 }
 
 void Window::OnKey(int32_t code) {
-    if (code == 113) EndMainLoop();
+    if (code == 113 && !owner_) EndMainLoop();
 }
 
 // Qt grabs the mouse for the pressed button by itself.
@@ -440,6 +488,7 @@ void Window::GetRect(int32_t* x, int32_t* y, int32_t* w, int32_t* h) const {
 }
 
 void Window::Enable(bool flag) {
+    enabled_ = flag;
     // The client and the menu only: owned windows are Qt children of the frame
     // and must stay usable while their owner waits.
     if (clientWidget_) clientWidget_->setEnabled(flag);
@@ -680,25 +729,47 @@ void Window::RouteNotification(Control* control, int32_t code) {
     if (code == 0 || code == 1 || code == 0x400) OnControl(control->id());
 }
 
+ModalWindow::~ModalWindow() {
+    auto& stack = modalStack();
+    stack.erase(std::remove(stack.begin(), stack.end(), this), stack.end());
+}
+
+void ModalWindow::enableOwnerAgain() {
+    if (disabledOwner_ && owner()) owner()->Enable(true);
+    disabledOwner_ = false;
+}
+
 void ModalWindow::OnClose() {
-    if (owner()) owner()->Enable(true);
+    enableOwnerAgain();
     Destroy();
     EndModal(-1);
 }
 
+void ModalWindow::OnKey(int32_t) {}
+
 int32_t ModalWindow::RunModal() {
-    if (owner()) owner()->Enable(false);
+    if (owner() && owner()->IsEnabled()) {
+        owner()->Enable(false);
+        disabledOwner_ = true;
+    }
     Show(true);
     running_ = true;
+    modalStack().push_back(this);
     while (running_ && exists()) PumpOnce(this);
+    auto& stack = modalStack();
+    stack.erase(std::remove(stack.begin(), stack.end(), this), stack.end());
     if (running_) {
         // Destroyed without an answer counts as closed.
         running_ = false;
         result_ = -1;
     }
-    if (owner()) owner()->Enable(true);
+    enableOwnerAgain();
     return result_;
 }
+
+ModalWindow* ModalWindow::Innermost() { return modalStack().empty() ? nullptr : modalStack().back(); }
+
+size_t ModalWindow::Running() { return modalStack().size(); }
 
 void ModalWindow::EndModal(int32_t result) {
     result_ = result;

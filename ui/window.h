@@ -4,6 +4,7 @@
 // controls drawn into the back buffer) and a table of overridable event
 // operations fed by the routing in window.cpp.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -59,7 +60,9 @@ public:
     virtual void RefreshRect(int32_t x, int32_t y, int32_t w, int32_t h);
     virtual void Refresh();
     virtual void SetTitle(const std::string& text);
-    // Default: 113 ("q") ends the main loop.
+    // Default: 113 ("q") ends the main loop, but only in a window without an
+    // owner; owned windows (and every modal window) ignore it, so that a key
+    // typed into a dialog never ends the program without its save question.
     virtual void OnKey(int32_t code);
     // Modifiers: bit 0 Shift, bit 1 Control.
     virtual void OnLeftDown(int32_t x, int32_t y, int32_t modifiers);
@@ -86,7 +89,10 @@ public:
     void MoveResize(int32_t x, int32_t y, int32_t w, int32_t h);
     // Screen rectangle of the whole window, frame included.
     void GetRect(int32_t* x, int32_t* y, int32_t* w, int32_t* h) const;
+    // A disabled window takes no input in its client area or menu and refuses
+    // close requests; the windows it owns stay usable.
     void Enable(bool flag);
+    bool IsEnabled() const { return enabled_; }
     void CentreOnScreen();
     // Cursor by id (ui/cursors.h); an unknown id hides the cursor.
     void SetCursor(int32_t id);
@@ -166,6 +172,7 @@ private:
     Control* hovered_ = nullptr;
     Control* pressed_ = nullptr;
     Control* focused_ = nullptr;
+    bool enabled_ = true;
 };
 
 // A window with a modal loop: RunModal disables the owner, shows the window and
@@ -173,15 +180,30 @@ private:
 class ModalWindow : public Window {
 public:
     using Window::Window;
+    ~ModalWindow() override;
+    // Enables the owner again (when this window disabled it), destroys the
+    // window and ends the loop with -1.
     void OnClose() override;
+    // Keys never end the program from here.
+    void OnKey(int32_t code) override;
+    // An owner that is already disabled (by an outer modal window) stays
+    // disabled afterwards: only what this loop disabled is enabled again.
     int32_t RunModal();
     void EndModal(int32_t result);
     int32_t result() const { return result_; }
     bool running() const { return running_; }
 
+    // The modal window whose loop runs innermost, or null when none runs.
+    // Questions raised meanwhile belong to it.
+    static ModalWindow* Innermost();
+    // How many modal loops run, one inside the other.
+    static size_t Running();
+
 private:
+    void enableOwnerAgain();
     int32_t result_ = 0;
     bool running_ = false;
+    bool disabledOwner_ = false;
 };
 
 }  // namespace tavlin

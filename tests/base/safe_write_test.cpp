@@ -12,6 +12,7 @@
 #include "base/paths.h"
 #include "base/safe_write.h"
 #include "support/full_disk.h"
+#include "support/ordinary_user.h"
 #include "support/scratch.h"
 
 namespace tavlin {
@@ -71,6 +72,42 @@ TEST(SafeWrite, OddTargets) {
         EXPECT_FALSE(lockedWrite);
         EXPECT_EQ(test::readAll(locked), "mine");
     }
+}
+
+TEST(SafeWrite, AWritableFileInAFolderThatIsNotIsRewrittenInPlace) {
+    test::ScratchDir dir;
+    std::filesystem::create_directory(dir.file("shut"));
+    const std::string file = dir.write("shut/kept.txt", std::string(5000, 'o'));
+    ::chmod(file.c_str(), 0620);
+    test::AsOrdinaryUser user(dir.path());
+    if (!user.ok()) GTEST_SKIP() << "cannot act as an ordinary user";
+    ::chmod(dir.file("shut").c_str(), 0555);
+    struct stat before {};
+    ::stat(file.c_str(), &before);
+
+    // A writer that gives up leaves the old content whole.
+    Status st = writeFileSafely(file, [](std::FILE* f) {
+        std::fputs("half", f);
+        return false;
+    });
+    EXPECT_FALSE(st);
+    EXPECT_EQ(test::readAll(file), std::string(5000, 'o'));
+    // Shorter content replaces all of the longer one; the file stays the same
+    // file with the same rights, and nothing is left beside it.
+    ASSERT_TRUE(writeFileSafely(file, "new"));
+    EXPECT_EQ(test::readAll(file), "new");
+    struct stat after {};
+    ::stat(file.c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode & 07777, 0620u);
+    EXPECT_EQ(test::folderListing(dir.file("shut")), "kept.txt\n");
+    // A new file cannot be made there, and a file the user may not write is
+    // not written.
+    EXPECT_FALSE(writeFileSafely(dir.file("shut/new.txt"), "x"));
+    ::chmod(file.c_str(), 0444);
+    EXPECT_FALSE(writeFileSafely(file, "again"));
+    EXPECT_EQ(test::readAll(file), "new");
+    ::chmod(dir.file("shut").c_str(), 0755);
 }
 
 TEST(SafeWrite, ConcurrentWritersNeverMix) {

@@ -94,10 +94,11 @@ TEST(MenuDescription, UnbalancedBrackets) {
 
     // Deep nesting does not disturb the entries already read.
     std::string deep;
-    for (int i = 0; i < 200; ++i) deep += ".{ L\n.I " + std::to_string(i) + " i\n";
+    const int levels = int(kMenuDepthLimit);
+    for (int i = 0; i < levels; ++i) deep += ".{ L\n.I " + std::to_string(i) + " i\n";
     MenuDescription n = ParseMenuDescription(deep);
     const MenuEntry* e = &n.entries.at(0);
-    for (int i = 0; i < 199; ++i) {
+    for (int i = 0; i < levels - 1; ++i) {
         ASSERT_EQ(e->children.size(), 2u);
         EXPECT_EQ(e->children[0].id, i);
         e = &e->children[1];
@@ -116,6 +117,36 @@ TEST(MenuDescription, LineLimit) {
     // The limit applies to the last line too, with or without its line feed.
     EXPECT_TRUE(ParseMenuDescription(std::string(2000, '.')).cutShort);
     EXPECT_FALSE(ParseMenuDescription(".I 1 " + std::string(1018, 'z')).cutShort);
+}
+
+TEST(MenuDescription, NestingDeeperThanTheLimitEndsTheReading) {
+    // Exactly at the limit: read whole, items at the bottom included.
+    std::string ok;
+    for (size_t i = 0; i < kMenuDepthLimit; ++i) ok += ".{ L\n";
+    ok += ".I 7 bottom\n";
+    MenuDescription d = ParseMenuDescription(ok + ".}\n.I 8 after\n");
+    EXPECT_FALSE(d.tooDeep);
+    const MenuEntry* e = &d.entries[0];
+    for (size_t depth = 1; depth < kMenuDepthLimit; ++depth) e = &e->children[0];
+    EXPECT_EQ(e->children, std::vector<MenuEntry>{item(7, "bottom")});
+    EXPECT_EQ(e->children.size(), 1u);
+
+    // One level more, and a hostile 100000: the file is broken; what came
+    // before the damage stays, nothing after it is read.
+    for (size_t levels : {kMenuDepthLimit + 1, size_t(100000)}) {
+        std::string deep = ".I 1 first\n";
+        for (size_t i = 0; i < levels; ++i) deep += ".{ L\n";
+        deep += ".I 2 lost\n";
+        for (size_t i = 0; i < levels; ++i) deep += ".}\n";
+        deep += ".I 3 lost too\n";
+        MenuDescription broken = ParseMenuDescription(deep);
+        EXPECT_TRUE(broken.tooDeep);
+        ASSERT_EQ(broken.entries.size(), 2u);
+        EXPECT_EQ(broken.entries[0], item(1, "first"));
+        size_t depth = 0;
+        for (const MenuEntry* m = &broken.entries[1]; !m->children.empty(); m = &m->children[0]) ++depth;
+        EXPECT_EQ(depth + 1, kMenuDepthLimit);
+    }
 }
 
 TEST(MenuDescription, ZeroBytesAndNoise) {
