@@ -80,12 +80,12 @@ int32_t readIndex(const Image& frame) {
     return v;
 }
 
-bool makeVideo(const std::string& path, const VideoSpec& spec) {
+bool makeVideo(const std::string& path, const VideoSpec& recipe) {
     av_log_set_level(AV_LOG_QUIET);
     const char* container = "avi";
     AVCodecID codecId = AV_CODEC_ID_MJPEG;
     AVPixelFormat pix = AV_PIX_FMT_YUVJ420P;
-    switch (spec.kind) {
+    switch (recipe.kind) {
         case VideoKind::AviMjpeg: break;
         case VideoKind::AviRaw24: codecId = AV_CODEC_ID_RAWVIDEO, pix = AV_PIX_FMT_BGR24; break;
         case VideoKind::AviPal8: codecId = AV_CODEC_ID_RAWVIDEO, pix = AV_PIX_FMT_PAL8; break;
@@ -103,14 +103,14 @@ bool makeVideo(const std::string& path, const VideoSpec& spec) {
     }
     m.st = avformat_new_stream(m.fmt, nullptr);
     m.enc = avcodec_alloc_context3(codec);
-    m.enc->width = spec.width;
-    m.enc->height = spec.height;
+    m.enc->width = recipe.width;
+    m.enc->height = recipe.height;
     m.enc->pix_fmt = pix;
-    m.enc->time_base = spec.kind == VideoKind::MovVariable ? AVRational{1, 1000} : AVRational{1, spec.rate};
-    m.enc->framerate = {spec.rate, 1};
+    m.enc->time_base = recipe.kind == VideoKind::MovVariable ? AVRational{1, 1000} : AVRational{1, recipe.rate};
+    m.enc->framerate = {recipe.rate, 1};
     m.enc->gop_size = 12;
     m.enc->thread_count = 1;
-    if (spec.kind == VideoKind::MovH264 || spec.kind == VideoKind::MovVariable || spec.kind == VideoKind::MpegPs)
+    if (recipe.kind == VideoKind::MovH264 || recipe.kind == VideoKind::MovVariable || recipe.kind == VideoKind::MpegPs)
         m.enc->max_b_frames = 2;
     if (codecId == AV_CODEC_ID_MPEG2VIDEO) m.enc->bit_rate = 2000000;
     if (codecId == AV_CODEC_ID_H264) av_opt_set(m.enc->priv_data, "preset", "ultrafast", 0), av_opt_set(m.enc->priv_data, "crf", "12", 0);
@@ -124,41 +124,41 @@ bool makeVideo(const std::string& path, const VideoSpec& spec) {
     if (avformat_write_header(m.fmt, nullptr) < 0) return false;
 
     AVFrame* frame = av_frame_alloc();
-    frame->width = spec.width;
-    frame->height = spec.height;
+    frame->width = recipe.width;
+    frame->height = recipe.height;
     frame->format = pix;
     if (av_frame_get_buffer(frame, 0) < 0) return false;
     SwsContext* sws = nullptr;
     bool ok = true;
     int64_t t = 0;
-    for (int32_t i = 0; i < spec.frames && ok; ++i) {
+    for (int32_t i = 0; i < recipe.frames && ok; ++i) {
         av_frame_make_writable(frame);
-        Image img = indexedFrame(i, spec.width, spec.height);
+        Image img = indexedFrame(i, recipe.width, recipe.height);
         if (pix == AV_PIX_FMT_PAL8) {
             uint32_t* pal = reinterpret_cast<uint32_t*>(frame->data[1]);
             for (int k = 0; k < 256; ++k) pal[k] = paletteColour(k);
-            for (int32_t y = 0; y < spec.height; ++y)
-                for (int32_t x = 0; x < spec.width; ++x) {
+            for (int32_t y = 0; y < recipe.height; ++y)
+                for (int32_t x = 0; x < recipe.width; ++x) {
                     int idx = 0;
                     while (idx < 255 && paletteColour(idx) != img.at(x, y)) ++idx;
                     frame->data[0][y * frame->linesize[0] + x] = uint8_t(idx);
                 }
         } else if (pix == AV_PIX_FMT_RGB555LE) {
-            for (int32_t y = 0; y < spec.height; ++y)
-                for (int32_t x = 0; x < spec.width; ++x) {
+            for (int32_t y = 0; y < recipe.height; ++y)
+                for (int32_t x = 0; x < recipe.width; ++x) {
                     const uint32_t p = img.at(x, y);
                     const uint16_t v = uint16_t((p >> 19 & 31) << 10 | (p >> 11 & 31) << 5 | (p >> 3 & 31));
                     std::memcpy(frame->data[0] + y * frame->linesize[0] + 2 * x, &v, 2);
                 }
         } else {
-            sws = sws_getCachedContext(sws, spec.width, spec.height, AV_PIX_FMT_BGRA, spec.width, spec.height, pix,
+            sws = sws_getCachedContext(sws, recipe.width, recipe.height, AV_PIX_FMT_BGRA, recipe.width, recipe.height, pix,
                                        SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
             const uint8_t* src[4] = {reinterpret_cast<const uint8_t*>(img.pixels.data()), nullptr, nullptr, nullptr};
-            const int stride[4] = {spec.width * 4, 0, 0, 0};
-            sws_scale(sws, src, stride, 0, spec.height, frame->data, frame->linesize);
+            const int stride[4] = {recipe.width * 4, 0, 0, 0};
+            sws_scale(sws, src, stride, 0, recipe.height, frame->data, frame->linesize);
         }
         // Irregular times: 40 ms, then 80 ms, then 20 ms, and again.
-        frame->pts = spec.kind == VideoKind::MovVariable ? t : i;
+        frame->pts = recipe.kind == VideoKind::MovVariable ? t : i;
         t += (i % 3 == 0) ? 40 : (i % 3 == 1) ? 80 : 20;
         ok = m.drain(frame);
     }

@@ -33,7 +33,7 @@ Image indexedFrame(int32_t i, int32_t w, int32_t h);
 int32_t readIndex(const Image& frame);
 
 // Writes the video; false (with a message in the test log) on failure.
-bool makeVideo(const std::string& path, const VideoSpec& spec);
+bool makeVideo(const std::string& path, const VideoSpec& recipe);
 // A video from FFmpeg's "lavfi" test sources ("testsrc=size=160x120:rate=25").
 bool makeLavfiVideo(const std::string& path, const std::string& graph, int32_t frames, const char* codec = "mjpeg");
 

@@ -27,9 +27,9 @@ protected:
         registerVideoFormats();
     }
     void TearDown() override { clearRegistry(); }
-    std::string make(const std::string& name, test::VideoSpec spec) {
+    std::string make(const std::string& name, test::VideoSpec recipe) {
         const std::string path = dir.file(name);
-        EXPECT_TRUE(test::makeVideo(path, spec)) << name;
+        EXPECT_TRUE(test::makeVideo(path, recipe)) << name;
         return path;
     }
     // The description of the format that opens the path, as openVideo would pick it.

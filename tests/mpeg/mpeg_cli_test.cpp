@@ -39,10 +39,10 @@ int64_t modified(const std::string& p) {
 
 TEST(MpegCli, IndexInfoAndFrame) {
     test::ScratchDir dir;
-    test::MpegSpec spec;
-    spec.container = test::MpegContainer::Transport;
+    test::MpegSpec recipe;
+    recipe.container = test::MpegContainer::Transport;
     const std::string video = dir.file("clip.mpg");
-    ASSERT_TRUE(test::makeMpeg(video, spec));
+    ASSERT_TRUE(test::makeMpeg(video, recipe));
 
     Outcome r = run(dir, {"video", "index", video});
     ASSERT_EQ(r.status, 0) << r.err;

@@ -23,11 +23,11 @@ using test::MpegSpec;
 
 struct Case {
     const char* name;
-    MpegSpec spec;
+    MpegSpec recipe;
     const char* kindLine;
 };
 
-MpegSpec spec(bool mpeg2, MpegContainer c, int frames = 30, bool closed = true) {
+MpegSpec recipe(bool mpeg2, MpegContainer c, int frames = 30, bool closed = true) {
     MpegSpec s;
     s.mpeg2 = mpeg2;
     s.container = c;
@@ -37,11 +37,11 @@ MpegSpec spec(bool mpeg2, MpegContainer c, int frames = 30, bool closed = true) 
 }
 
 const Case kCases[] = {
-    {"mpeg1_es", spec(false, MpegContainer::Elementary), "ES"},
-    {"mpeg2_es", spec(true, MpegContainer::Elementary), "ES"},
-    {"mpeg1_ps", spec(false, MpegContainer::Program), "SS"},
-    {"mpeg2_ps", spec(true, MpegContainer::Program), "SS"},
-    {"mpeg2_ts", spec(true, MpegContainer::Transport), "TS 0x"},
+    {"mpeg1_es", recipe(false, MpegContainer::Elementary), "ES"},
+    {"mpeg2_es", recipe(true, MpegContainer::Elementary), "ES"},
+    {"mpeg1_ps", recipe(false, MpegContainer::Program), "SS"},
+    {"mpeg2_ps", recipe(true, MpegContainer::Program), "SS"},
+    {"mpeg2_ts", recipe(true, MpegContainer::Transport), "TS 0x"},
 };
 
 class MpegStreams : public ::testing::Test {
@@ -62,7 +62,7 @@ TEST_F(MpegStreams, IndexLinesAgreeWithAnIndependentScan) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
         const std::string video = dir.file(std::string(c.name) + ".mpg");
-        ASSERT_TRUE(test::makeMpeg(video, c.spec));
+        ASSERT_TRUE(test::makeMpeg(video, c.recipe));
         const std::string indexPath = video + ".index";
         ASSERT_EQ(buildMpegIndex(video, indexPath, silentProgress()), IndexBuild::Built);
         const auto lines = test::fileLines(indexPath);
@@ -86,14 +86,14 @@ TEST_F(MpegStreams, IndexLinesAgreeWithAnIndependentScan) {
                 ++sequences;
                 kind = 'S';
                 EXPECT_LE(int64_t(offset), lastZero) << lines[i];
-                if (c.spec.container == MpegContainer::Elementary) {
+                if (c.recipe.container == MpegContainer::Elementary) {
                     EXPECT_EQ(int64_t(offset), lastZero / 16384 * 16384) << lines[i];
                 }
-                if (c.spec.container == MpegContainer::Transport) {
+                if (c.recipe.container == MpegContainer::Transport) {
                     EXPECT_LT(lastZero - int64_t(offset), 188) << lines[i];
                     EXPECT_EQ(raw[offset], 0x47);
                 }
-                if (c.spec.container == MpegContainer::Program) {
+                if (c.recipe.container == MpegContainer::Program) {
                     EXPECT_EQ(raw[offset + 3], 0xE0) << "a video packet starts at " << lines[i];
                     EXPECT_LT(lastZero - int64_t(offset), 6 + (raw[offset + 4] << 8 | raw[offset + 5]));
                 }
@@ -104,7 +104,7 @@ TEST_F(MpegStreams, IndexLinesAgreeWithAnIndependentScan) {
                 ASSERT_LT(firsts.size(), rawGroups.size());
                 const int64_t lastZero = rawGroups[firsts.size()] + 1;
                 EXPECT_LE(int64_t(offset), lastZero);
-                EXPECT_LT(lastZero - int64_t(offset), c.spec.container == MpegContainer::Elementary ? 16384 : 2048 + 32);
+                EXPECT_LT(lastZero - int64_t(offset), c.recipe.container == MpegContainer::Elementary ? 16384 : 2048 + 32);
                 firsts.push_back(first);
                 timecodes.push_back(tc);
                 kind = 'G';
@@ -123,21 +123,21 @@ TEST_F(MpegStreams, IndexLinesAgreeWithAnIndependentScan) {
 
 TEST_F(MpegStreams, PicturesByNumberMatchAStraightDecode) {
     std::vector<Case> cases(std::begin(kCases), std::end(kCases));
-    cases.push_back({"open_gops_ps", spec(true, MpegContainer::Program, 75, false), "SS"});
-    cases.push_back({"open_gops_ts", spec(true, MpegContainer::Transport, 75, false), "TS"});
+    cases.push_back({"open_gops_ps", recipe(true, MpegContainer::Program, 75, false), "SS"});
+    cases.push_back({"open_gops_ts", recipe(true, MpegContainer::Transport, 75, false), "TS"});
     // A width whose rows are no whole vector width, and a height that is no
     // whole macroblock row.
-    Case odd{"odd_size_es", spec(false, MpegContainer::Elementary, 75), "ES"};
-    odd.spec.width = 88, odd.spec.height = 52;
+    Case odd{"odd_size_es", recipe(false, MpegContainer::Elementary, 75), "ES"};
+    odd.recipe.width = 88, odd.recipe.height = 52;
     cases.push_back(odd);
     std::mt19937 rng(16);
     for (Case c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.spec.frames < 75) c.spec.frames = 75;
+        if (c.recipe.frames < 75) c.recipe.frames = 75;
         const std::string video = dir.file(std::string(c.name) + ".mpg");
-        ASSERT_TRUE(test::makeMpeg(video, c.spec));
+        ASSERT_TRUE(test::makeMpeg(video, c.recipe));
         const std::vector<Image> reference = test::referenceFrames(video);
-        ASSERT_EQ(reference.size(), size_t(c.spec.frames));
+        ASSERT_EQ(reference.size(), size_t(c.recipe.frames));
         // The frames' own counters say the reference is in display order
         // (a counter blurred by the coding reads as -1).
         int readable = 0;
@@ -148,15 +148,15 @@ TEST_F(MpegStreams, PicturesByNumberMatchAStraightDecode) {
             }
             readable += counter >= 0;
         }
-        EXPECT_GT(readable, c.spec.frames * 8 / 10);
+        EXPECT_GT(readable, c.recipe.frames * 8 / 10);
 
         MpegFormat format;
         auto opened = format.open(video);
         ASSERT_TRUE(opened);
         auto& source = static_cast<MpegSource&>(*opened);
-        EXPECT_EQ(source.frameCount, c.spec.frames);
+        EXPECT_EQ(source.frameCount, c.recipe.frames);
         EXPECT_DOUBLE_EQ(source.frameRate, 25.0) << "the sequence header's rate";
-        ASSERT_EQ(source.current.width, c.spec.width);
+        ASSERT_EQ(source.current.width, c.recipe.width);
 
         // Straight through first: no seeking after the first picture.
         for (int32_t n = 0; n < source.frameCount; ++n) {

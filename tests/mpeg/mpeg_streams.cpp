@@ -19,23 +19,23 @@ extern "C" {
 
 namespace tavlin::test {
 
-bool makeMpeg(const std::string& path, const MpegSpec& spec) {
+bool makeMpeg(const std::string& path, const MpegSpec& recipe) {
     av_log_set_level(std::getenv("TAVLIN_AV_LOG") ? AV_LOG_INFO : AV_LOG_QUIET);
-    const char* container = spec.container == MpegContainer::Transport ? "mpegts"
-                            : spec.container == MpegContainer::Program ? (spec.mpeg2 ? "vob" : "mpeg")
-                            : (spec.mpeg2 ? "mpeg2video" : "mpeg1video");
+    const char* container = recipe.container == MpegContainer::Transport ? "mpegts"
+                            : recipe.container == MpegContainer::Program ? (recipe.mpeg2 ? "vob" : "mpeg")
+                            : (recipe.mpeg2 ? "mpeg2video" : "mpeg1video");
     AVFormatContext* fmt = nullptr;
     if (avformat_alloc_output_context2(&fmt, nullptr, container, path.c_str()) < 0) return false;
-    const AVCodec* codec = avcodec_find_encoder(spec.mpeg2 ? AV_CODEC_ID_MPEG2VIDEO : AV_CODEC_ID_MPEG1VIDEO);
+    const AVCodec* codec = avcodec_find_encoder(recipe.mpeg2 ? AV_CODEC_ID_MPEG2VIDEO : AV_CODEC_ID_MPEG1VIDEO);
     AVStream* st = avformat_new_stream(fmt, nullptr);
     AVCodecContext* enc = avcodec_alloc_context3(codec);
-    enc->width = spec.width;
-    enc->height = spec.height;
+    enc->width = recipe.width;
+    enc->height = recipe.height;
     enc->pix_fmt = AV_PIX_FMT_YUV420P;
-    enc->time_base = {1, spec.rate};
-    enc->framerate = {spec.rate, 1};
-    enc->gop_size = spec.gop;
-    enc->max_b_frames = spec.bFrames;
+    enc->time_base = {1, recipe.rate};
+    enc->framerate = {recipe.rate, 1};
+    enc->gop_size = recipe.gop;
+    enc->max_b_frames = recipe.bFrames;
     enc->thread_count = 1;
     enc->flags |= AV_CODEC_FLAG_QSCALE;
     enc->global_quality = FF_QP2LAMBDA * 2;
@@ -43,21 +43,21 @@ bool makeMpeg(const std::string& path, const MpegSpec& spec) {
     enc->b_quant_factor = 1.0f;
     enc->b_quant_offset = 0.0f;
     enc->mb_decision = FF_MB_DECISION_RD;
-    if (spec.closedGops) {
+    if (recipe.closedGops) {
         enc->flags |= AV_CODEC_FLAG_CLOSED_GOP;
         av_opt_set_int(enc->priv_data, "sc_threshold", 1000000000, 0);
         av_opt_set(enc->priv_data, "mpv_flags", "+strict_gop", 0);
     }
-    if (!spec.timecode.empty()) av_opt_set(enc->priv_data, "gop_timecode", spec.timecode.c_str(), 0);
+    if (!recipe.timecode.empty()) av_opt_set(enc->priv_data, "gop_timecode", recipe.timecode.c_str(), 0);
     bool ok = avcodec_open2(enc, codec, nullptr) >= 0;
     avcodec_parameters_from_context(st->codecpar, enc);
     st->time_base = enc->time_base;
     ok = ok && avio_open(&fmt->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0 && avformat_write_header(fmt, nullptr) >= 0;
     AVFrame* frame = av_frame_alloc();
-    frame->width = spec.width, frame->height = spec.height, frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = recipe.width, frame->height = recipe.height, frame->format = AV_PIX_FMT_YUV420P;
     ok = ok && av_frame_get_buffer(frame, 0) >= 0;
     AVPacket* pkt = av_packet_alloc();
-    SwsContext* sws = sws_getContext(spec.width, spec.height, AV_PIX_FMT_BGRA, spec.width, spec.height,
+    SwsContext* sws = sws_getContext(recipe.width, recipe.height, AV_PIX_FMT_BGRA, recipe.width, recipe.height,
                                      AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
     auto drain = [&](AVFrame* f) {
         if (avcodec_send_frame(enc, f) < 0) return false;
@@ -70,12 +70,12 @@ bool makeMpeg(const std::string& path, const MpegSpec& spec) {
             if (av_interleaved_write_frame(fmt, pkt) < 0) return false;
         }
     };
-    for (int32_t i = 0; i < spec.frames && ok; ++i) {
+    for (int32_t i = 0; i < recipe.frames && ok; ++i) {
         av_frame_make_writable(frame);
-        Image img = indexedFrame(i, spec.width, spec.height);
+        Image img = indexedFrame(i, recipe.width, recipe.height);
         const uint8_t* src[4] = {reinterpret_cast<const uint8_t*>(img.pixels.data()), nullptr, nullptr, nullptr};
-        const int stride[4] = {spec.width * 4, 0, 0, 0};
-        sws_scale(sws, src, stride, 0, spec.height, frame->data, frame->linesize);
+        const int stride[4] = {recipe.width * 4, 0, 0, 0};
+        sws_scale(sws, src, stride, 0, recipe.height, frame->data, frame->linesize);
         frame->pts = i;
         ok = drain(frame);
     }

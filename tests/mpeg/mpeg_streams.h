@@ -23,7 +23,7 @@ struct MpegSpec {
 };
 
 // Frames carry their display index (see test_videos.h).
-bool makeMpeg(const std::string& path, const MpegSpec& spec);
+bool makeMpeg(const std::string& path, const MpegSpec& recipe);
 
 // Every frame in display order as FFmpeg's own reader and decoder give them.
 std::vector<Image> referenceFrames(const std::string& path);

@@ -51,9 +51,9 @@ protected:
         std::ofstream(dir.file(name), std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
     }
     void video(const std::string& name, test::VideoKind kind = test::VideoKind::AviMjpeg) {
-        test::VideoSpec spec;
-        spec.kind = kind;
-        ASSERT_TRUE(test::makeVideo(dir.file(name), spec));
+        test::VideoSpec recipe;
+        recipe.kind = kind;
+        ASSERT_TRUE(test::makeVideo(dir.file(name), recipe));
     }
     template <typename T>
     std::vector<T*> all(Document& doc) {
