@@ -10,28 +10,17 @@
 #include <string>
 
 #include "media/image/image_formats.h"
+#include "support/cli_run.h"
 #include "support/scratch.h"
 
 namespace tavlin {
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
+using test::CliRun;
 
 class ContentCli : public ::testing::Test {
 protected:
-    CliRun run(const std::string& args) {
-        std::string cmd = std::string("'") + TAVLIN_CLI + "' " + args + " >'" + scratch.file("stdout") + "' 2>'" +
-                          scratch.file("stderr") + "'";
-        int rc = std::system(cmd.c_str());
-        CliRun r;
-        r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-        r.out = test::readAll(scratch.file("stdout"));
-        r.err = test::readAll(scratch.file("stderr"));
-        return r;
-    }
+    CliRun run(const std::string& args) { return test::runTool(scratch, args); }
     std::string q(const std::string& path) { return "'" + path + "'"; }
     std::string project(const std::string& name, const std::string& target) {
         Image picture(5, 4);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "media/image/image_formats.h"
+#include "support/cli_run.h"
 #include "support/scratch.h"
 
 namespace tavlin {
@@ -19,23 +20,11 @@ const char kExample[] =
     ".ODMI0 \n.ODMW0 1\n.ODMC0 255 128 128\n.ODMI1 \n.ODMW1 1\n.ODMC1 255 0 0\n.ODMI2 \n.ODMW2 0\n"
     ".ODMC2 0 0 0\n.ODMA 3\n.ODMB 0\n.ODMD 0\n.ODMFT 0\n.ODMK 0\n.ODMTD 0\n.P 40 120 0 1\n.P 280 120 99 1\n..\n";
 
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
+using test::CliRun;
 
 class ProjectCli : public ::testing::Test {
 protected:
-    CliRun run(const std::string& args) {
-        std::string cmd = std::string("'") + TAVLIN_CLI + "' " + args + " >'" + scratch.file("stdout") + "' 2>'" +
-                          scratch.file("stderr") + "'";
-        int rc = std::system(cmd.c_str());
-        CliRun r;
-        r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-        r.out = test::readAll(scratch.file("stdout"));
-        r.err = test::readAll(scratch.file("stderr"));
-        return r;
-    }
+    CliRun run(const std::string& args) { return test::runTool(scratch, args); }
     std::string q(const std::string& path) { return "'" + path + "'"; }
 
     test::ScratchDir scratch;
