@@ -60,6 +60,10 @@ struct CurveSamples {
     std::shared_ptr<const std::vector<double>> logCoef;
     std::vector<double> hover;    // x, y at u = 0, 0.01, ... (distanceTo)
     std::vector<double> drawn;    // x, y at u = j / sampleCount, j = 1.. (strokes)
+    // For each sample, the first and last point whose weight was summed:
+    // moving any other point leaves that sample's bits as they are.
+    std::vector<int64_t> hoverSpan;
+    std::vector<int64_t> drawnSpan;
     bool hoverReady = false;
     bool drawnReady = false;
 };
@@ -93,11 +97,17 @@ const std::vector<double>& logCoefficients(CurveSamples& c, int64_t deg) {
 
 // The curve at u with every point as a control point. `samples` holds the
 // logarithmic coefficients of high degrees (needed above kMaxDirectDegree).
-void curveAt(const std::vector<PathPoint>& p, CurveSamples* samples, double u, double* x, double* y) {
+// `span`, when given, receives the first and last point summed.
+void curveAt(const std::vector<PathPoint>& p, CurveSamples* samples, double u, double* x, double* y,
+             int64_t* span = nullptr) {
     *x = 0;
     *y = 0;
     if (p.empty()) return;
     int64_t deg = int64_t(p.size()) - 1;
+    int64_t unused[2];
+    if (!span) span = unused;
+    span[0] = 0;
+    span[1] = deg;
     if (deg <= kMaxDirectDegree) {
         double coef = 1;
         for (int64_t i = 0; i <= deg; ++i) {
@@ -110,10 +120,12 @@ void curveAt(const std::vector<PathPoint>& p, CurveSamples* samples, double u, d
     }
     if (u <= 0) {
         *x = p.front().x, *y = p.front().y;
+        span[1] = 0;
         return;
     }
     if (u >= 1) {
         *x = p.back().x, *y = p.back().y;
+        span[0] = deg;
         return;
     }
     clearUpperVectorState();
@@ -135,6 +147,8 @@ void curveAt(const std::vector<PathPoint>& p, CurveSamples* samples, double u, d
         while (lo > 0 && exponent(lo - 1) >= kVanishingExponent) --lo;
         while (hi < deg && exponent(hi + 1) >= kVanishingExponent) ++hi;
     }
+    span[0] = lo;
+    span[1] = hi;
     for (int64_t i = lo; i <= hi; ++i) {
         double term = std::exp(exponent(i));
         *x += term * p[size_t(i)].x;
@@ -511,12 +525,36 @@ void BezierShape::evaluate(const Path& path, double u, double* x, double* y) {
     curveAt(path.points(), path.count() - 1 > kMaxDirectDegree ? &samplesOf(path) : nullptr, u, x, y);
 }
 
+namespace {
+
+// Beyond this many moved points the samples are simply made anew.
+constexpr size_t kMaxPatchedPoints = 64;
+
+// Sums again the samples of `values` whose span holds a moved point; the
+// others keep their bits, since every moved point weighed exactly zero there.
+template <class USequence>
+void resample(const std::vector<PathPoint>& p, CurveSamples& c, std::vector<double>& values,
+              std::vector<int64_t>& spans, const std::vector<int64_t>& moved, USequence uAt) {
+    for (size_t k = 0; 2 * k + 1 < spans.size(); ++k) {
+        auto first = std::lower_bound(moved.begin(), moved.end(), spans[2 * k]);
+        if (first == moved.end() || *first > spans[2 * k + 1]) continue;
+        curveAt(p, &c, uAt(k), &values[2 * k], &values[2 * k + 1], &spans[2 * k]);
+    }
+}
+
+}  // namespace
+
 CurveSamples& BezierShape::samplesOf(const Path& path) {
     const auto& p = path.points();
     CurveSamples* c = path.curve_.get();
-    bool same = c && c->xy.size() == 2 * p.size();
-    for (size_t i = 0; same && i < p.size(); ++i) same = c->xy[2 * i] == p[i].x && c->xy[2 * i + 1] == p[i].y;
-    if (same) return *c;
+    std::vector<int64_t> moved;
+    bool patchable = c && c->xy.size() == 2 * p.size();
+    for (size_t i = 0; patchable && i < p.size(); ++i) {
+        if (c->xy[2 * i] == p[i].x && c->xy[2 * i + 1] == p[i].y) continue;
+        moved.push_back(int64_t(i));
+        patchable = moved.size() <= kMaxPatchedPoints;
+    }
+    if (patchable && moved.empty()) return *c;
     // A fresh object rather than a refill: copies of the path may share the old one.
     auto fresh = std::make_shared<CurveSamples>();
     if (c) fresh->logCoef = c->logCoef;
@@ -524,6 +562,26 @@ CurveSamples& BezierShape::samplesOf(const Path& path) {
     for (const PathPoint& q : p) {
         fresh->xy.push_back(q.x);
         fresh->xy.push_back(q.y);
+    }
+    // A few points dragged on a long curve move only the samples they weigh
+    // in, which keeps editing a huge curve interactive.
+    if (patchable && p.size() - 1 > size_t(kMaxDirectDegree)) {
+        if (c->hoverReady) {
+            fresh->hover = c->hover;
+            fresh->hoverSpan = c->hoverSpan;
+            std::vector<double> us;
+            for (double u = 0; u <= 1; u += 0.01) us.push_back(u);
+            resample(p, *fresh, fresh->hover, fresh->hoverSpan, moved, [&](size_t k) { return us[k]; });
+            fresh->hoverReady = true;
+        }
+        if (c->drawnReady) {
+            fresh->drawn = c->drawn;
+            fresh->drawnSpan = c->drawnSpan;
+            double m = double(fresh->drawnSpan.size() / 2);
+            resample(p, *fresh, fresh->drawn, fresh->drawnSpan, moved,
+                     [&](size_t k) { return double(k + 1) / m; });
+            fresh->drawnReady = true;
+        }
     }
     path.curve_ = fresh;
     return *fresh;
@@ -569,9 +627,11 @@ int32_t BezierShape::distanceTo(const Path& path, int32_t x, int32_t y) const {
     if (!c.hoverReady) {
         for (double u = 0; u <= 1; u += 0.01) {
             double bx, by;
-            curveAt(path.points(), &c, u, &bx, &by);
+            int64_t span[2];
+            curveAt(path.points(), &c, u, &bx, &by, span);
             c.hover.push_back(bx);
             c.hover.push_back(by);
+            c.hoverSpan.insert(c.hoverSpan.end(), span, span + 2);
         }
         c.hoverReady = true;
     }
@@ -605,9 +665,11 @@ void BezierShape::strokes(const Path& path, int32_t scale, const StrokeSink& sin
         c.drawn.reserve(size_t(2 * m));
         for (int64_t j = 1; j <= m; ++j) {
             double bx, by;
-            curveAt(path.points(), &c, double(j) / double(m), &bx, &by);
+            int64_t span[2];
+            curveAt(path.points(), &c, double(j) / double(m), &bx, &by, span);
             c.drawn.push_back(bx);
             c.drawn.push_back(by);
+            c.drawnSpan.insert(c.drawnSpan.end(), span, span + 2);
         }
         c.drawnReady = true;
     }

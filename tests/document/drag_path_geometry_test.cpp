@@ -191,6 +191,44 @@ TEST(PathShapes, HighDegreeBezierStaysFinite) {
     EXPECT_EQ(y, 1199);
 }
 
+// Moving a few points of a long curve patches its cached samples; the
+// distances and strokes must be exactly those of the same curve sampled anew.
+TEST(PathShapes, EditedLongCurveSamplesMatchAFreshCurveBitForBit) {
+    std::mt19937 rng(99);
+    Path edited;
+    for (int i = 0; i < 1000; ++i) edited.addPoint(int32_t(rng() % 640), int32_t(rng() % 480), i, true);
+    const BezierShape& shape = BezierShape::instance();
+    auto strokesOf = [&](const Path& p) {
+        std::vector<int32_t> out;
+        shape.strokes(p, 1, [&](int32_t a, int32_t b, int32_t c, int32_t d) { out.insert(out.end(), {a, b, c, d}); });
+        return out;
+    };
+    auto fresh = [](const Path& p) {
+        Path copy;
+        for (const PathPoint& q : p.points()) copy.addPoint(q.x, q.y, q.frame, true);
+        return copy;
+    };
+    (void)shape.distanceTo(edited, 0, 0);
+    (void)strokesOf(edited);
+    // One point, a handful at both ends, one at the very start, then more
+    // than are patched (the samples are made anew).
+    const std::vector<std::vector<int32_t>> moves = {{500}, {0, 999, 998, 3}, {}, {}};
+    for (size_t round = 0; round < moves.size(); ++round) {
+        std::vector<int32_t> which = moves[round];
+        if (which.empty())
+            for (int k = 0; k < (round == 2 ? 64 : 200); ++k) which.push_back(int32_t(rng() % 1000));
+        for (int32_t i : which) {
+            edited.point(i)->x += int32_t(rng() % 41) - 20;
+            edited.point(i)->y += int32_t(rng() % 41) - 20;
+        }
+        Path reference = fresh(edited);
+        for (int32_t x = -40; x < 700; x += 37)
+            for (int32_t y = -40; y < 520; y += 29)
+                ASSERT_EQ(shape.distanceTo(edited, x, y), shape.distanceTo(reference, x, y)) << round;
+        ASSERT_EQ(strokesOf(edited), strokesOf(reference)) << round;
+    }
+}
+
 // --- rasterisation ----------------------------------------------------------
 
 TEST(PathSimplify, ThinsCloseAndSameFramePointsAndRoundsSharpTurns) {
