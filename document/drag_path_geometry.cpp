@@ -578,8 +578,7 @@ CurveSamples& BezierShape::samplesOf(const Path& path) {
             fresh->drawn = c->drawn;
             fresh->drawnSpan = c->drawnSpan;
             double m = double(fresh->drawnSpan.size() / 2);
-            resample(p, *fresh, fresh->drawn, fresh->drawnSpan, moved,
-                     [&](size_t k) { return double(k + 1) / m; });
+            resample(p, *fresh, fresh->drawn, fresh->drawnSpan, moved, [&](size_t k) { return double(k + 1) / m; });
             fresh->drawnReady = true;
         }
     }
