@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "canvas/canvas.h"
 
@@ -154,8 +155,113 @@ void canvasDisc(Canvas& canvas, int32_t x, int32_t y, int32_t radius, uint32_t c
     discStamp(canvas.image(), x, y, radius, colour);
 }
 
+namespace {
+
+// The discs of many stamps of one width and colour: each centre is marked
+// once, and the union of the discs is spread from the marks row by row. A
+// long wandering path stamps the same few pixels thousands of times over, so
+// this costs the stage's area times the disc's height instead of the stamps
+// times the disc's area, and paints exactly the pixels the stamps would.
+class DiscUnion {
+public:
+    DiscUnion(int32_t width, int32_t height, int32_t w)
+        : w_(w), cols_(int64_t(width) + 2 * int64_t(w) + 4), rows_(int64_t(height) + 2 * int64_t(w) + 4),
+          width_(width), height_(height), marks_(size_t(cols_ * rows_), 0) {}
+
+    // The bytes a union of this width would need on an image of that size.
+    static int64_t bytesFor(int32_t width, int32_t height, int32_t w) {
+        return (int64_t(width) + 2 * int64_t(w) + 4) * (int64_t(height) + 2 * int64_t(w) + 4);
+    }
+
+    void mark(int32_t x, int32_t y) {
+        int64_t cx = int64_t(x) + w_ + 2, cy = int64_t(y) + w_ + 2;
+        // A centre further out cannot reach the image.
+        if (cx < 0 || cy < 0 || cx >= cols_ || cy >= rows_) return;
+        marks_[size_t(cy * cols_ + cx)] = 1;
+    }
+
+    void paint(Image& img, uint32_t colour) const {
+        // The span of disc row j (j = row - centre row, -w..w-1) relative to
+        // the centre, as discStamp computes it for an integer centre.
+        std::vector<int64_t> from(size_t(2 * w_)), to(size_t(2 * w_));
+        std::vector<bool> present(size_t(2 * w_), false);
+        double r2 = double(w_) * double(w_);
+        for (int64_t j = -w_; j < w_; ++j) {
+            double dy = double(j) + 0.5;
+            double rest = r2 - dy * dy;
+            if (rest < 0) continue;
+            double half = std::sqrt(rest);
+            size_t k = size_t(j + w_);
+            present[k] = true;
+            from[k] = static_cast<int64_t>(std::ceil(-0.5 - half));
+            to[k] = static_cast<int64_t>(std::floor(-0.5 + half));
+        }
+        std::vector<uint8_t> cover(size_t(width_) * size_t(height_), 0);
+        std::vector<int32_t> before(size_t(cols_ + 1));
+        for (int64_t cy = 0; cy < rows_; ++cy) {
+            const uint8_t* line = marks_.data() + size_t(cy * cols_);
+            if (std::find(line, line + cols_, 1) == line + cols_) continue;
+            // before[k]: the marks left of column k.
+            before[0] = 0;
+            for (int64_t k = 0; k < cols_; ++k) before[size_t(k + 1)] = before[size_t(k)] + line[k];
+            int64_t y = cy - w_ - 2;
+            for (int64_t j = -w_; j < w_; ++j) {
+                int64_t row = y + j;
+                if (row < 0 || row >= height_ || !present[size_t(j + w_)]) continue;
+                int64_t a = from[size_t(j + w_)], b = to[size_t(j + w_)];
+                uint8_t* out = cover.data() + size_t(row) * size_t(width_);
+                for (int64_t x = 0; x < width_; ++x) {
+                    // A centre c covers x when c + a <= x <= c + b.
+                    int64_t lo = std::clamp<int64_t>(x - b + w_ + 2, 0, cols_);
+                    int64_t hi = std::clamp<int64_t>(x - a + w_ + 2 + 1, 0, cols_);
+                    if (before[size_t(hi)] > before[size_t(lo)]) out[x] = 1;
+                }
+            }
+        }
+        uint32_t px = 0xFF000000u | (colour & 0xFFFFFF);
+        for (int64_t row = 0; row < height_; ++row) {
+            const uint8_t* c = cover.data() + size_t(row) * size_t(width_);
+            uint32_t* line = img.row(int32_t(row));
+            for (int64_t x = 0; x < width_; ++x)
+                if (c[x]) line[x] = px;
+        }
+    }
+
+private:
+    int64_t w_, cols_, rows_, width_, height_;
+    std::vector<uint8_t> marks_;
+};
+
+// Beyond this the union's marks would take more memory than they save time.
+constexpr int64_t kMaxUnionBytes = int64_t(64) << 20;
+
+}  // namespace
+
 void drawPathLine(Canvas& canvas, const PathShape& shape, const Path& path, int32_t width, uint32_t colour) {
     if (width < 1) return;
+    Image& img = canvas.image();
+    int32_t w = std::min(width, kMaxStampWidth);
+    if (width >= 2 && img.width > 0 && img.height > 0 &&
+        DiscUnion::bytesFor(img.width, img.height, w) <= kMaxUnionBytes) {
+        // Stamping each disc costs about its area; the union costs a pass
+        // over the stage per disc row. Take the cheaper.
+        double stamps = 0;
+        shape.strokes(path, 1, [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+            stamps += std::max(std::fabs(double(x1) - x0), std::fabs(double(y1) - y0)) + 1;
+        });
+        double perStamp = stamps * 4.0 * double(w) * double(w);
+        double union_ = (double(img.height) + 2.0 * w) * 2.0 * w * (double(img.width) + 2.0 * w);
+        if (union_ < perStamp) {
+            DiscUnion discs(img.width, img.height, w);
+            shape.strokes(path, 1, [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+                if (x0 == x1 && y0 == y1) return;
+                stampLine(x0, y0, x1, y1, -w, -w, img.width + w, img.height + w,
+                          [&](int32_t x, int32_t y) { discs.mark(x, y); });
+            });
+            discs.paint(img, colour);
+            return;
+        }
+    }
     shape.strokes(path, 1, [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
         canvasThickLine(canvas, x0, y0, x1, y1, width, colour);
     });

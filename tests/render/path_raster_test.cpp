@@ -78,3 +78,42 @@ TEST(PathRaster, FarAwayAndHugeValuesDrawOnlyWhatIsVisibleAndFinish) {
 
 }  // namespace
 }  // namespace tavlin
+
+namespace tavlin {
+namespace {
+
+// Long paths are drawn as the union of their stamps; every pixel must be the
+// one that stamping each segment's discs in turn gives, on and off the stage.
+TEST(PathRaster, LongPathsPaintExactlyThePixelsOfTheirStamps) {
+    std::mt19937 rng(2024);
+    for (int round = 0; round < 24; ++round) {
+        int32_t cw = 40 + int32_t(rng() % 90), ch = 30 + int32_t(rng() % 70);
+        int32_t width = 2 + int32_t(rng() % (round < 20 ? 14 : 60));
+        bool bezier = round % 4 == 3;
+        Path p;
+        int32_t x = int32_t(rng() % uint32_t(cw)), y = int32_t(rng() % uint32_t(ch));
+        int32_t count = bezier ? 700 : 300 + int32_t(rng() % 3000);
+        int32_t reach = round % 3 == 0 ? 4 * cw : cw / 2;  // some wander far off the stage
+        for (int32_t i = 0; i < count; ++i) {
+            x = std::clamp(x + int32_t(rng() % 13) - 6, -reach, cw + reach);
+            y = std::clamp(y + int32_t(rng() % 13) - 6, -reach, ch + reach);
+            p.addPoint(x, y, i, true);
+        }
+        const PathShape& shape = bezier ? static_cast<const PathShape&>(BezierShape::instance())
+                                        : static_cast<const PathShape&>(PolylineShape::instance());
+        Canvas drawn(cw, ch), stamped(cw, ch);
+        drawn.FillRect(0, 0, cw, ch, 0x102030);
+        stamped.FillRect(0, 0, cw, ch, 0x102030);
+        drawPathLine(drawn, shape, p, width, 0xC0C0C0);
+        shape.strokes(p, 1, [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+            canvasThickLine(stamped, x0, y0, x1, y1, width, 0xC0C0C0);
+        });
+        for (int32_t r = 0; r < ch; ++r)
+            for (int32_t c = 0; c < cw; ++c)
+                ASSERT_EQ(drawn.image().row(r)[c], stamped.image().row(r)[c])
+                    << "round " << round << " width " << width << " at " << c << "," << r;
+    }
+}
+
+}  // namespace
+}  // namespace tavlin
