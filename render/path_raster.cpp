@@ -165,8 +165,12 @@ namespace {
 class DiscUnion {
 public:
     DiscUnion(int32_t width, int32_t height, int32_t w)
-        : w_(w), cols_(int64_t(width) + 2 * int64_t(w) + 4), rows_(int64_t(height) + 2 * int64_t(w) + 4),
-          width_(width), height_(height), marks_(size_t(cols_ * rows_), 0) {}
+        : w_(w),
+          cols_(int64_t(width) + 2 * int64_t(w) + 4),
+          rows_(int64_t(height) + 2 * int64_t(w) + 4),
+          width_(width),
+          height_(height),
+          marks_(size_t(cols_ * rows_), 0) {}
 
     // The bytes a union of this width would need on an image of that size.
     static int64_t bytesFor(int32_t width, int32_t height, int32_t w) {
