@@ -156,24 +156,24 @@ public:
 
     std::string make() {
         std::string t = ".V 3\n";
-        t += ".D " + pick({"1", "320", "2048", "2049", "4096", "16384"}) + " " + pick({"1", "240", "2160", "16384"}) + "\n";
+        t += ".D " + pick({"1", "320", "2048", "2049", "4096", "16384"}) + " " + pick({"1", "240", "2160", "16384"}) +
+             "\n";
         // Mostly short timelines: a million frames is slow to recount each time.
         t += ".L " + (rng_() % 8 ? pick({"1", "2", "100"}) : pick({"999999", "1000000"})) + "\n";
         if (coin()) t += ".SF " + pick({"-1", "0", "3", "1000000", "1000001", "2147483647"}) + "\n";
         for (int n = int(rng_() % 6); n > 0; --n) t += object();
         for (int n = int(rng_() % 7); n > 0; --n) t += event();
-        for (int n = int(rng_() % 4); n > 0; --n) t += ".FFS " + frame() + " " + pick({"4", "5", "6", "7", "255", "256", "-1"}) + "\n";
+        for (int n = int(rng_() % 4); n > 0; --n)
+            t += ".FFS " + frame() + " " + pick({"4", "5", "6", "7", "255", "256", "-1"}) + "\n";
         return t + "..\n";
     }
 
 private:
-    std::string pick(std::initializer_list<const char*> values) {
-        return *(values.begin() + rng_() % values.size());
-    }
+    std::string pick(std::initializer_list<const char*> values) { return *(values.begin() + rng_() % values.size()); }
     bool coin() { return rng_() % 2 != 0; }
     std::string coordinate() {
-        return pick({"0", "-1", "639", "999999", "1000000", "1000001", "-1000000", "-1000001", "2147483647",
-                     "-2147483648"});
+        return pick(
+            {"0", "-1", "639", "999999", "1000000", "1000001", "-1000000", "-1000001", "2147483647", "-2147483648"});
     }
     std::string frame() {
         return pick({"0", "1", "99", "-1", "999999", "1000000", "1000001", "-1000001", "2147483647"});
@@ -202,8 +202,8 @@ private:
                 t += ".ODMI" + d + " \n.ODMW" + d + " " + width() + "\n.ODMC" + d + " " +
                      pick({"0", "255", "256", "-1"}) + " 7 9\n";
             }
-            t += ".ODMA " + pick({"0", "3", "4"}) + "\n.ODMB " + pick({"0", "1"}) + "\n.ODMD " + width() +
-                 "\n.ODMFT " + pick({"0", "1"}) + "\n.ODMK 1\n.ODMTD " + pick({"0", "2"}) + "\n";
+            t += ".ODMA " + pick({"0", "3", "4"}) + "\n.ODMB " + pick({"0", "1"}) + "\n.ODMD " + width() + "\n.ODMFT " +
+                 pick({"0", "1"}) + "\n.ODMK 1\n.ODMTD " + pick({"0", "2"}) + "\n";
             for (int n = int(rng_() % 5); n > 0; --n)
                 t += ".P " + coordinate() + " " + coordinate() + " " + frame() + " " + pick({"0", "1"}) + "\n";
         }
