@@ -27,35 +27,8 @@
 namespace tavlin {
 namespace {
 
-const char kExample[] =
-    ".V 3\n"
-    ".D 320 240\n"
-    ".L 100\n"
-    ".SF 0\n"
-    ".O 2\n"
-    ".OP 40 120 241 1\n"
-    ".OR 0 99\n"
-    ".ON dpath0\n"
-    ".OE 1\n"
-    ".OL 0\n"
-    ".ODMI0 \n"
-    ".ODMW0 1\n"
-    ".ODMC0 255 128 128\n"
-    ".ODMI1 \n"
-    ".ODMW1 1\n"
-    ".ODMC1 255 0 0\n"
-    ".ODMI2 \n"
-    ".ODMW2 0\n"
-    ".ODMC2 0 0 0\n"
-    ".ODMA 3\n"
-    ".ODMB 0\n"
-    ".ODMD 0\n"
-    ".ODMFT 0\n"
-    ".ODMK 0\n"
-    ".ODMTD 0\n"
-    ".P 40 120 0 1\n"
-    ".P 280 120 99 1\n"
-    "..\n";
+// One drag path on a 320 x 240 stage, as the studio saves it.
+const std::string kExample = test::fixture("projects/one_path.tvl");
 
 // Answers questions from a script (default: the second button, "b_ignore")
 // and records what was asked.

@@ -12,27 +12,13 @@
 #include "document/drag_path.h"
 #include "document/project_file.h"
 #include "core/prompts.h"
+#include "support/scratch.h"
 
 namespace tavlin {
 namespace {
 
-const char kRich[] =
-    ".V 3\n.D 320 240\n.L 120\n.SF 2\n"
-    ".O 0\n.OP 10 10 64 48\n.OR 0 9\n.OR 20 30\n.ON clip\n.OE 1\n.OL 1\n.OVS \n.OT 1 2 3 4 \n"
-    ".O 1\n.OP -5 -6 40 30\n.OR 3 3\n.ON picture\n.OE 0\n.OL 0\n.OI \n"
-    ".O 2\n.OP 20 20 200 100\n.OR 0 119\n.ON curve\n.OE 1\n.OL 0\n"
-    ".ODMI0 \n.ODMW0 3\n.ODMC0 1 2 3\n.ODMI1 \n.ODMW1 4\n.ODMC1 255 0 0\n.ODMI2 \n.ODMW2 0\n.ODMC2 0 0 255\n"
-    ".ODMA 4\n.ODMB 1\n.ODMD 12\n.ODMFT 1\n.ODMK 1\n.ODMTD 2\n"
-    ".P 20 100 0 1\n.P 120 20 60 0\n.P 220 100 119 1\n"
-    ".O 2\n.OP 0 0 16 16\n.OR 5 5\n.OR 40 40\n.ON button\n.OE 1\n.OL 0\n"
-    ".ODMI0 \n.ODMW0 1\n.ODMC0 255 128 128\n.ODMI1 \n.ODMW1 1\n.ODMC1 255 0 0\n.ODMI2 \n.ODMW2 0\n.ODMC2 0 0 0\n"
-    ".ODMA 3\n.ODMB 0\n.ODMD 0\n.ODMFT 0\n.ODMK 0\n.ODMTD 0\n.P 0 8 6 1\n.P 16 8 6 1\n"
-    ".E 0\n.ER 6 40\n.ET 100\n.EI 1\n"
-    ".E 1\n.ER 50 52\n.ET 10\n.EF 5\n.EF 300\n"
-    ".E 2\n.ER 1 2\n.ET 0\n.ESR 1\n.EU \n"
-    ".E 3\n.ER 7 7\n.ET 0\n.ETG _top\n.EU http://example.org/\n"
-    ".E 4\n.ER 0 0\n.ET 0\n.EP $play_dir=-1;$play_speed=200\n"
-    ".FFS 8 7\n.FFS 9 4\n..\n";
+// Every kind of object and event, each record once.
+const std::string kRich = test::fixture("projects/rich.tvl");
 
 // Answers every question with "b_ignore".
 class IgnoringPrompts : public Prompts {

@@ -1,5 +1,6 @@
 #include "support/scratch.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -28,6 +29,24 @@ std::string ScratchDir::write(const std::string& name, const std::string& bytes)
 
 std::string readAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::string sourcePath(const std::string& relative) {
+    const char* src = std::getenv("TAVLIN_TEST_SRC");
+    std::string root = src && *src ? src : TAVLIN_SOURCE_ROOT;
+    return root + "/" + relative;
+}
+
+std::string fixture(const std::string& relative) {
+    std::string path = sourcePath("tests/fixtures/" + relative);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "missing test fixture %s\n", path.c_str());
+        std::abort();
+    }
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();

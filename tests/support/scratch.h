@@ -22,4 +22,10 @@ private:
 
 std::string readAll(const std::string& path);
 
+// A path in the source tree (CTest passes its root in TAVLIN_TEST_SRC).
+std::string sourcePath(const std::string& relative);
+// The bytes of a shared test file under tests/fixtures/; a missing one stops
+// the test program, since every test that names it would fail obscurely.
+std::string fixture(const std::string& relative);
+
 }  // namespace tavlin::test
