@@ -19,6 +19,8 @@
 
 #include "media/media_registry.h"
 #include "base/paths.h"
+#include "core/dialog_description.h"
+#include "core/menu_description.h"
 #include "core/prompts.h"
 #include "core/resource_folder.h"
 
@@ -269,58 +271,31 @@ struct DialogText {
     std::vector<std::string> errors;
 };
 
-// Reads a dialog with the record patterns of the description language, and
-// notes every record whose fields do not all scan (a missing field would
-// silently take the previous record's value).
+// The dialog as the program's own parser reads it, with every record whose
+// fields do not all scan noted (a missing field silently takes the previous
+// record's value), and how many dialogs carry the name.
 DialogText readDialog(const std::string& description, const std::string& name) {
     DialogText out;
-    bool inside = false;
-    for (const std::string& line : lines(description)) {
-        if (line.size() < 2 || line[0] != '.') continue;
-        if (!inside) {
-            char word[256] = "";
-            if (line[1] == 'D' && std::sscanf(line.c_str() + 2, "%255s", word) == 1 && name == word) {
-                ++out.count;
-                if (out.count > 1) continue;
-                char title[1024] = "";
-                if (std::sscanf(line.c_str() + 3, "%255s %d %d %1023[^\n]", word, &out.width, &out.height, title) != 4)
-                    out.errors.push_back("header: " + line);
-                out.title = title;
-                inside = true;
-            }
-            continue;
+    for (const std::string& line : lines(description))
+        if (line.rfind(".D " + name + " ", 0) == 0) ++out.count;
+    DialogDescription parsed = ParseDialogDescription(description, name);
+    if (!parsed.found) return out;
+    if (parsed.headerScanned < 3) out.errors.push_back("header of " + name + " is incomplete");
+    out.width = parsed.width;
+    out.height = parsed.height;
+    out.title = parsed.title;
+    for (const DialogRecord& r : parsed.records) {
+        int want = 0;
+        switch (r.letter) {
+        case 'E': case 'M': case 'T': case 'S': want = 5; break;
+        case 'B': case 'C': case 'I': want = 6; break;
+        case 'L': case 'P': want = 5; break;
+        default: out.errors.push_back(std::string("unknown record ") + r.letter); continue;
         }
-        if (line[1] == '.') {
-            inside = false;
-            continue;
-        }
-        const char* fields = line.size() > 3 ? line.c_str() + 3 : "";
-        Control c{line[1], -1, {0, 0, 0, 0}, ""};
-        char text[1024] = "";
-        int scanned = 0, want = 0;
-        switch (c.letter) {
-        case 'E': case 'M': case 'T': case 'S':
-            want = 5;
-            scanned = std::sscanf(fields, "%d %d %d %d %d", &c.id, &c.rect.x, &c.rect.y, &c.rect.w, &c.rect.h);
-            break;
-        case 'B': case 'C': case 'I':
-            want = 6;
-            scanned = std::sscanf(fields, "%d %d %d %d %d %1023[^\n]", &c.id, &c.rect.x, &c.rect.y, &c.rect.w,
-                                  &c.rect.h, text);
-            break;
-        case 'L': case 'P':
-            want = 5;
-            scanned = std::sscanf(fields, "%d %d %d %d %1023[^\n]", &c.rect.x, &c.rect.y, &c.rect.w, &c.rect.h,
-                                  text);
-            break;
-        default:
-            out.errors.push_back("unknown record: " + line);
-            continue;
-        }
-        if (scanned != want || line[2] != ' ') out.errors.push_back("incomplete record: " + line);
-        c.text = text;
-        if (c.letter == 'L') out.labels.push_back(c);
-        else if (c.letter == 'P') out.pictures.push_back(c);
+        if (r.scanned < want) out.errors.push_back(std::string("incomplete record ") + r.letter + " " + r.text);
+        Control c{r.letter, r.letter == 'L' || r.letter == 'P' ? -1 : r.id, {r.x, r.y, r.w, r.h}, r.text};
+        if (r.letter == 'L') out.labels.push_back(c);
+        else if (r.letter == 'P') out.pictures.push_back(c);
         else out.controls.push_back(c);
     }
     return out;
@@ -469,64 +444,36 @@ struct MenuText {
     std::vector<std::string> errors;
 };
 
-// Interprets the menu description as the loader does: records by their second
-// character, the command id from the fourth character on.
+// The menu as the program's own parser reads it, with the faults a user would
+// notice: items outside a menu, labels without a mnemonic or with one taken
+// in the same menu, a file the reader stopped short in.
 MenuText readMenu(const std::string& description) {
     MenuText out;
-    int depth = 0;
-    std::vector<std::map<char, std::string>> mnemonics(1);
-    auto mnemonicOf = [&](const std::string& label) {
-        size_t amp = label.find('&');
-        if (amp == std::string::npos || amp + 1 >= label.size() || label[amp + 1] == '\t') {
-            out.errors.push_back("no mnemonic: " + label);
-            return;
+    MenuDescription parsed = ParseMenuDescription(description);
+    if (parsed.cutShort) out.errors.push_back("line too long");
+    if (parsed.tooDeep) out.errors.push_back("menus nested too deep");
+    auto walk = [&](auto& self, const std::vector<MenuEntry>& entries, int depth) -> void {
+        std::map<char, std::string> taken;
+        for (const MenuEntry& e : entries) {
+            if (e.kind == MenuEntry::Kind::Separator) continue;
+            if (e.kind == MenuEntry::Kind::Item) {
+                if (depth == 0) out.errors.push_back("item outside a menu: " + e.label);
+                if (e.label.empty()) out.errors.push_back("item without label: " + std::to_string(e.id));
+                out.items.push_back({e.id, e.label});
+            } else if (depth == 0) {
+                out.topLevel.push_back(e.label);
+            }
+            size_t amp = e.label.find('&');
+            if (amp == std::string::npos || amp + 1 >= e.label.size() || e.label[amp + 1] == '\t') {
+                out.errors.push_back("no mnemonic: " + e.label);
+            } else {
+                auto [it, fresh] = taken.emplace(char(std::tolower(e.label[amp + 1])), e.label);
+                if (!fresh) out.errors.push_back("mnemonic of \"" + e.label + "\" is taken by \"" + it->second + "\"");
+            }
+            if (e.kind == MenuEntry::Kind::Submenu) self(self, e.children, depth + 1);
         }
-        char key = static_cast<char>(std::tolower(label[amp + 1]));
-        auto [it, fresh] = mnemonics.back().emplace(key, label);
-        if (!fresh) out.errors.push_back("mnemonic of \"" + label + "\" is taken by \"" + it->second + "\"");
     };
-    for (const std::string& line : lines(description)) {
-        if (line.size() > 1023) out.errors.push_back("line too long");
-        if (line.size() < 2 || line[0] != '.') continue;
-        switch (line[1]) {
-        case '{': {
-            std::string label = line.size() > 3 ? line.substr(3) : "";
-            mnemonicOf(label);
-            if (depth == 0) out.topLevel.push_back(label);
-            ++depth;
-            mnemonics.emplace_back();
-            break;
-        }
-        case '}':
-            if (depth == 0) out.errors.push_back("\"}\" without a menu");
-            else {
-                --depth;
-                mnemonics.pop_back();
-            }
-            break;
-        case '-':
-            break;
-        case 'I': case 'D': case 'C': {
-            if (line.size() < 4 || !std::isdigit(static_cast<unsigned char>(line[3]))) {
-                out.errors.push_back("item without id: " + line);
-                break;
-            }
-            if (depth == 0) out.errors.push_back("item outside a menu: " + line);
-            size_t pos = 3;
-            int id = 0;
-            while (pos < line.size() && std::isdigit(static_cast<unsigned char>(line[pos]))) id = id * 10 + (line[pos++] - '0');
-            while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
-            std::string label = line.substr(pos);
-            if (label.empty()) out.errors.push_back("item without label: " + line);
-            else mnemonicOf(label);
-            out.items.push_back({id, label});
-            break;
-        }
-        default:
-            out.errors.push_back("unknown record: " + line);
-        }
-    }
-    if (depth != 0) out.errors.push_back("a menu is left open");
+    walk(walk, parsed.entries, 0);
     return out;
 }
 
