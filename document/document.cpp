@@ -3,37 +3,28 @@
 #include <algorithm>
 #include <limits>
 
+#include "core/prompts.h"
 #include "document/drag_path.h"
 #include "document/project_file.h"
 #include "document/project_text.h"
-#include "core/prompts.h"
-#include "core/settings.h"
 
 namespace tavlin {
 
-namespace {
-
-// A setting as a number inside lo..hi, else the fallback.
-int32_t settingIn(const char* key, const char* def, int32_t lo, int32_t hi, int32_t fallback) {
-    long v = settings().GetInt(key, def);
-    return v < lo || v > hi ? fallback : int32_t(v);
-}
-
-}  // namespace
-
-Document::Document(int32_t width, int32_t height) : clock_(systemClock), random_(std::random_device{}()) {
-    if (width < 1 || width > kMaxStageSide) width = settingIn("def_width", "320", 1, kMaxNewStageSide, 320);
-    if (height < 1 || height > kMaxStageSide) height = settingIn("def_height", "240", 1, kMaxNewStageSide, 240);
+Document::Document(int32_t width, int32_t height, DefaultsSource source)
+    : defaults_(std::move(source)), clock_(systemClock), random_(std::random_device{}()) {
+    DocumentDefaults defaults = defaults_();
+    if (width < 1 || width > kMaxStageSide) width = defaults.stageWidth;
+    if (height < 1 || height > kMaxStageSide) height = defaults.stageHeight;
     stageWidth = width;
     stageHeight = height;
-    length = settingIn("def_length", "100", 1, kMaxLength, 100);
+    length = std::clamp(defaults.length, 1, kMaxLength);
     fileName = documentString("newdoc");
-    jpegQuality = settingIn("jpeg_quality", "75", std::numeric_limits<int32_t>::min(),
-                            std::numeric_limits<int32_t>::max(), 75);
-    diffQuality = settingIn("diff_quality", "75", std::numeric_limits<int32_t>::min(),
-                            std::numeric_limits<int32_t>::max(), 75);
+    jpegQuality = defaults.jpegQuality;
+    diffQuality = defaults.diffQuality;
     frameFlags.assign(size_t(length), 0);
 }
+
+Document::Document(int32_t width, int32_t height) : Document(width, height, DocumentDefaults::fromSettings) {}
 
 Document::~Document() {
     clear();
@@ -186,6 +177,7 @@ Event* Document::addEvent(int32_t kind, int32_t first, int32_t last) {
     std::unique_ptr<Event> event = Event::create(kind, first, last);
     if (!event) return nullptr;
     event->document = this;
+    event->wait = defaults_().eventWait;
     Event* added = event.get();
     events.push_back(std::move(event));
     extendLength();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "document/document_defaults.h"
 #include "document/event.h"
 #include "document/interfaces.h"
 #include "document/media_object.h"
@@ -43,8 +44,10 @@ struct UndoHistory {
 
 class Document {
 public:
-    // Sizes below 1 take the settings "def_width" / "def_height"; the length,
-    // qualities and the wait of new events come from the settings too.
+    // Sizes outside 1..kMaxStageSide take the defaults' stage size; the
+    // length and qualities come from the defaults too, and so do new drag
+    // paths and events, asked for each. Without a source, the settings.
+    Document(int32_t width, int32_t height, DefaultsSource defaults);
     Document(int32_t width, int32_t height);
     ~Document();
     Document(const Document&) = delete;
@@ -139,6 +142,9 @@ public:
     void redo();
     void clearHistory();
 
+    // What a drag path or event made now starts with.
+    DocumentDefaults defaults() const { return defaults_(); }
+
     // Clock and chance.
     int64_t now() const;
     void setClock(Clock clock) { clock_ = std::move(clock); }
@@ -190,6 +196,7 @@ public:
     int64_t nextAnimationTime = 0;
 
 private:
+    DefaultsSource defaults_;
     ObjectId lastObjectId_ = 0;
     ObjectId activeDragPathId_ = 0;
     void markRange(int32_t first, int32_t last);

@@ -4,26 +4,17 @@
 #include <cmath>
 #include <limits>
 
+#include "base/numbers.h"
 #include "document/document.h"
 #include "document/event.h"
 #include "document/media_resource.h"
 #include "document/project_text.h"
-#include "base/numbers.h"
-#include "core/settings.h"
 
 namespace tavlin {
 
 namespace {
 
 constexpr int32_t kFar = 10000000;
-
-// Colours are stored as hexadecimal text; what does not parse keeps the default.
-int32_t settingHex(const std::string& key, const std::string& def) {
-    auto v = parseLeadingHex(settings().Get(key, def));
-    return static_cast<int32_t>(v ? *v : parseLeadingHex(def).value_or(0));
-}
-
-int32_t settingInt(const std::string& key, const std::string& def) { return saturateToInt32(settings().GetInt(key, def)); }
 
 ImageResource* asImage(MediaResource* r) {
     return r && r->kind() == MediaKind::Image ? static_cast<ImageResource*>(r) : nullptr;
@@ -33,21 +24,20 @@ const Image* imageOf(const ImageResource* r) { return r && r->image && !r->image
 
 }  // namespace
 
+static_assert(kDragPathStates == kDragPathStateCount);
+
 DragPath::DragPath(Document& doc) : MediaObject(doc) {
-    static const char* const kColours[kDragPathStates] = {"ff8080", "ff0000", "000000"};
-    static const char* const kWidths[kDragPathStates] = {"1", "1", "0"};
-    for (int32_t s = 0; s < kDragPathStates; ++s) {
-        stateColours[size_t(s)] = settingHex("dmcolor" + std::to_string(s), kColours[s]);
-        // Widths and the grab distance stay within what a project file and
-        // the content file carry, so every new path reads back as made.
-        stateWidths[size_t(s)] = std::clamp(settingInt("dmlinew" + std::to_string(s), kWidths[s]), 0, 255);
+    const DragPathDefaults d = doc.defaults().dragPath;
+    for (size_t s = 0; s < size_t(kDragPathStates); ++s) {
+        stateColours[s] = d.colours[s];
+        stateWidths[s] = d.widths[s];
     }
-    arrowMode = settingInt("dmarrow", "3");
-    curveFlag = settingInt("dmbezier", "0");
-    grabLimit = std::clamp(settingInt("dmdist", "0"), 0, 255);
-    grabFromThumb = settingInt("dmfromthumb", "0");
-    keepThumb = settingInt("dmkeep", "0");
-    thumbDirection = settingInt("dmthumbdir", "0");
+    arrowMode = d.arrowMode;
+    curveFlag = d.curveFlag;
+    grabLimit = d.grabLimit;
+    grabFromThumb = d.grabFromThumb;
+    keepThumb = d.keepThumb;
+    thumbDirection = d.thumbDirection;
 }
 
 DragPath::~DragPath() = default;

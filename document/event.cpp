@@ -9,7 +9,6 @@
 #include "document/media_object.h"
 #include "document/media_resource.h"
 #include "document/project_text.h"
-#include "core/settings.h"
 
 namespace tavlin {
 
@@ -20,8 +19,7 @@ int64_t dueAt(int64_t t) { return std::max<int64_t>(t, 1); }
 
 }  // namespace
 
-Event::Event(int32_t f, int32_t l)
-    : first(f), last(l), wait(saturateToInt32(settings().GetInt("def_wtime", "100"))) {}
+Event::Event(int32_t f, int32_t l) : first(f), last(l) {}
 
 void Event::arm() {
     if (!document) return;

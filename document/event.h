@@ -40,7 +40,7 @@ public:
 
 class Event {
 public:
-    // The wait comes from the setting "def_wtime" at each creation.
+    // Document::addEvent gives it the document's default wait.
     Event(int32_t first, int32_t last);
     virtual ~Event() = default;
     Event(const Event&) = delete;
@@ -72,7 +72,7 @@ public:
 
     int32_t first;
     int32_t last;
-    int32_t wait;          // milliseconds
+    int32_t wait = 100;    // milliseconds
     int64_t due = 0;       // clock time at which it fires; 0 = not armed
     Document* document = nullptr;
 

@@ -71,6 +71,45 @@ TEST(DocumentDefaults, SettingsAreReadAtConstructionAndAbsurdOnesIgnored) {
     settings().Set("def_height", "240");
 }
 
+// Defaults handed in are the only ones the model uses: the settings say
+// otherwise and are not read.
+TEST(DocumentDefaults, GivenDefaultsReachNewPathsAndEventsWithoutTheSettings) {
+    settings().Set("dmlinew0", "9");
+    settings().Set("def_wtime", "777");
+    DocumentDefaults given;
+    given.length = 30;
+    given.eventWait = 250;
+    given.dragPath.widths = {4, 5, 6};
+    given.dragPath.colours = {0x010203, 0x040506, 0x070809};
+    given.dragPath.grabLimit = 17;
+    given.dragPath.curveFlag = 1;
+    Document doc(0, 0, [&] { return given; });
+    EXPECT_EQ(doc.length, 30);
+    DragPath path(doc);
+    EXPECT_EQ(path.stateWidths, (std::array<int32_t, 3>{4, 5, 6}));
+    EXPECT_EQ(path.stateColours[2], 0x070809);
+    EXPECT_EQ(path.grabLimit, 17);
+    EXPECT_EQ(path.curveFlag, 1);
+    EXPECT_EQ(doc.addEvent(kPlayEvent, 0, 3)->wait, 250);
+    // Asked again for each new one.
+    given.eventWait = 40;
+    EXPECT_EQ(doc.addEvent(kLinkEvent, 0, 3)->wait, 40);
+
+    // The settings' form reads them, within what a project file carries.
+    settings().Set("dmdist", "300");
+    DocumentDefaults read = DocumentDefaults::fromSettings();
+    EXPECT_EQ(read.dragPath.widths[0], 9);
+    EXPECT_EQ(read.dragPath.grabLimit, 255);
+    EXPECT_EQ(read.eventWait, 777);
+    Document fromSettings(0, 0);
+    EXPECT_EQ(fromSettings.addEvent(kJumpEvent, 0, 0)->wait, 777);
+    settings().Set("def_wtime", "778");
+    EXPECT_EQ(fromSettings.addEvent(kSoundEvent, 0, 0)->wait, 778);
+    settings().Set("dmlinew0", "1");
+    settings().Set("def_wtime", "100");
+    settings().Set("dmdist", "0");
+}
+
 TEST(DocumentObjects, UniqueNamesReuseTheSmallestFreeNumber) {
     Wired w;
     addVideo(w.doc);
