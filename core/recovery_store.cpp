@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -123,7 +124,12 @@ std::string RecoveryStore::lockPath(const std::string& session) const { return j
 int RecoveryStore::tryLock(const std::string& session) const {
     int fd = ::open(lockPath(session).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return -1;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // A lock on a file that another studio removed meanwhile guards nothing:
+    // the name must still lead to the file that is locked.
+    struct stat held {
+    }, named{};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &held) != 0 ||
+        ::stat(lockPath(session).c_str(), &named) != 0 || held.st_ino != named.st_ino || held.st_dev != named.st_dev) {
         ::close(fd);
         return -1;
     }
@@ -209,9 +215,32 @@ std::vector<RecoveredWork> RecoveryStore::findOrphans(std::vector<std::string>* 
         work.value().file = file;
         found.push_back(work.take());
     }
+    removeStaleLocks(files);
     std::stable_sort(found.begin(), found.end(),
                      [](const RecoveredWork& a, const RecoveredWork& b) { return a.savedAt > b.savedAt; });
     return found;
+}
+
+void RecoveryStore::removeStaleLocks(const std::vector<std::string>& recoveryFiles) {
+    // Studios that died with nothing unsaved leave only their lock.
+    std::error_code ec;
+    std::vector<std::string> sessions;
+    for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (endsWith(name, ".lock")) sessions.push_back(name.substr(0, name.size() - 5));
+    }
+    for (const std::string& session : sessions) {
+        if (session == session_ || session.find('.') != std::string::npos) continue;
+        bool hasFiles = std::any_of(recoveryFiles.begin(), recoveryFiles.end(),
+                                    [&](const std::string& f) { return sessionOf(f) == session; });
+        bool claimed =
+            std::any_of(claims_.begin(), claims_.end(), [&](const Claim& c) { return c.session == session; });
+        if (hasFiles || claimed) continue;
+        int fd = tryLock(session);
+        if (fd < 0) continue;
+        fs::remove(lockPath(session), ec);
+        ::close(fd);
+    }
 }
 
 std::string RecoveryStore::markDamaged(const std::string& file) {

@@ -92,6 +92,8 @@ private:
     // The lock of a session, taken without waiting; -1 when another process
     // holds it.
     int tryLock(const std::string& session) const;
+    // Removes the locks of dead studios that left no recovery file.
+    void removeStaleLocks(const std::vector<std::string>& recoveryFiles);
 
     std::string folder_;
     Clock clock_;

@@ -33,8 +33,9 @@ void offerRecoveredWork(MainWindow& main) {
     for (const std::string& file : damaged) ShowMessage("%s\n%s", str("e_recovery_damaged").c_str(), file.c_str());
     for (const RecoveredWork& work : found) {
         std::string what = work.projectPath.empty() ? str("newdoc") : work.projectPath;
+        // One line: the question window lays out a single line unless it is too wide.
         std::string question =
-            str("recover?") + "\n" + what + "\n" + str("recovery_time") + " " + localTime(work.savedAt);
+            str("recover?") + " " + what + " (" + str("recovery_time") + " " + localTime(work.savedAt) + ")";
         int answer = AskChoice(question, {str("b_restore"), str("b_keep_later"), str("b_discard")});
         if (answer == kDiscard) {
             store.discard(work.file);

@@ -129,8 +129,18 @@ TEST_F(RecoveryTest, StudiosLeaveEachOthersFilesAloneAndShareADeadOnesOnce) {
     ASSERT_TRUE(first->write("/p/a.tvl", ".A\n").ok());
     ASSERT_TRUE(second->write("/p/a.tvl", ".B\n").ok());
     EXPECT_NE(first->currentFile(), second->currentFile());
+    // A running studio with nothing unsaved yet, and one that died so.
+    auto idle = makeStore();
+    ASSERT_TRUE(idle->open().ok());
+    {
+        FILE* f = std::fopen(joinPath(folder, "55-1-0.lock").c_str(), "w");
+        std::fclose(f);
+    }
     // Both are running: neither offers nor removes the other's work.
     EXPECT_TRUE(first->findOrphans().empty());
+    EXPECT_FALSE(fileExists(joinPath(folder, "55-1-0.lock")));
+    EXPECT_TRUE(fileExists(joinPath(folder, idle->session() + ".lock")));
+    idle.reset();
     second->discard(first->currentFile());
     EXPECT_TRUE(fileExists(first->currentFile()));
     first->releaseClaims();
