@@ -26,6 +26,8 @@ constexpr std::string_view kMagic = "tavlin recovery 1\n";
 constexpr std::string_view kSuffix = ".recovery";
 constexpr std::string_view kDamagedSuffix = ".damaged";
 constexpr size_t kMaxLabel = 60;
+// As large as a project file may be, and its header.
+constexpr uintmax_t kMaxRecoveryBytes = (uintmax_t(512) << 20) + 4096;
 
 int64_t systemMillis() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -203,7 +205,9 @@ std::vector<RecoveredWork> RecoveryStore::findOrphans(std::vector<std::string>* 
             claims_.push_back({session, fd});
         }
         std::string file = joinPath(folder_, name);
-        std::optional<std::vector<uint8_t>> bytes = readFileBytes(file);
+        std::error_code sizeError;
+        std::optional<std::vector<uint8_t>> bytes;
+        if (fs::file_size(file, sizeError) <= kMaxRecoveryBytes && !sizeError) bytes = readFileBytes(file);
         Result<RecoveredWork> work =
             bytes ? parseRecoveryFile(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()))
                   : Result<RecoveredWork>::failure(Failure::CannotRead, "cannot read " + file);

@@ -196,6 +196,10 @@ TEST_F(RecoveryTest, UnreadableCopiesAreKeptAsDamagedAndReported) {
         std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
     }
+    // Far larger than any project: not read into memory at all.
+    bad.push_back({"7-10-0.huge.recovery", ""});
+    std::fclose(std::fopen(joinPath(folder, "7-10-0.huge.recovery").c_str(), "wb"));
+    fs::resize_file(joinPath(folder, "7-10-0.huge.recovery"), uintmax_t(600) << 20);
     // An older damaged copy of the same name is never overwritten.
     {
         FILE* f = std::fopen(joinPath(folder, "7-2-0.empty.recovery.damaged").c_str(), "w");
@@ -215,7 +219,9 @@ TEST_F(RecoveryTest, UnreadableCopiesAreKeptAsDamagedAndReported) {
         for (const std::string& d : damaged)
             if (fileNameOf(d).rfind(name, 0) == 0) {
                 reported = true;
-                EXPECT_EQ(readAll(d), bytes) << d;
+                if (name.find("huge") == std::string::npos) {
+                    EXPECT_EQ(readAll(d), bytes) << d;
+                }
             }
         EXPECT_TRUE(reported) << name;
     }
