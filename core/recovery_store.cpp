@@ -165,9 +165,13 @@ Status RecoveryStore::open() {
 }
 
 Status RecoveryStore::write(const std::string& projectPath, std::string_view text) {
+    return write(projectPath, text, clock_());
+}
+
+Status RecoveryStore::write(const std::string& projectPath, std::string_view text, int64_t savedAt) {
     if (Status opened = open(); !opened) return opened;
     std::string file = joinPath(folder_, session_ + "." + recoveryLabel(projectPath) + std::string(kSuffix));
-    Status written = writeFileSafely(file, formatRecoveryFile(projectPath, clock_(), text));
+    Status written = writeFileSafely(file, formatRecoveryFile(projectPath, savedAt, text));
     if (!written) return written;
     if (!current_.empty() && current_ != file) {
         std::error_code ec;

@@ -58,7 +58,9 @@ public:
     // Replaces this studio's recovery file with the project text, through
     // the one write policy. A new project path gets a new file and the old
     // one goes once the new one is there.
+    // `savedAt` is the time the text was taken (the store's clock when not given).
     Status write(const std::string& projectPath, std::string_view text);
+    Status write(const std::string& projectPath, std::string_view text, int64_t savedAt);
     // The work was saved or given up: this studio's file goes.
     void forget();
     // This studio's recovery file, empty when there is none.

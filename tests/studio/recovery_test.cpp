@@ -104,6 +104,7 @@ TEST_F(RecoveryStudioTest, EditsAreKeptAfterTheIntervalAndGoWithSaveOrDontSave) 
     EXPECT_TRUE(filesIn(folder, ".recovery").empty());
     window->OnLeftUp(5, 5, 0);
     window->Idle();
+    window->autosave().finishWrite();
     std::vector<std::string> kept = filesIn(folder, ".recovery");
     ASSERT_EQ(kept.size(), 1u);
     auto work = parseRecoveryFile(readAll(kept[0]));
@@ -122,6 +123,7 @@ TEST_F(RecoveryStudioTest, EditsAreKeptAfterTheIntervalAndGoWithSaveOrDontSave) 
     window->Idle();
     now += 60'000;
     window->Idle();
+    window->autosave().finishWrite();
     ASSERT_EQ(filesIn(folder, ".recovery").size(), 1u);
     prompts.choices = {1};  // Don't Save
     window->Command(kCmdNew);
@@ -146,6 +148,7 @@ TEST_F(RecoveryStudioTest, AFullDiskIsToldOnceAndTheProjectStaysAsItWas) {
         window->Idle();
         now += 60'000;
         window->Idle();
+        window->autosave().finishWrite();
     }
     disk.empty();
     ASSERT_EQ(prompts.messages.size(), 1u);
@@ -155,6 +158,7 @@ TEST_F(RecoveryStudioTest, AFullDiskIsToldOnceAndTheProjectStaysAsItWas) {
     // With room again the next interval keeps it.
     now += 60'000;
     window->Idle();
+    window->autosave().finishWrite();
     EXPECT_EQ(filesIn(disk.file("recovery"), ".recovery").size(), 1u);
 }
 
