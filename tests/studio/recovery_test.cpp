@@ -214,21 +214,6 @@ TEST_F(RecoveryStudioTest, TheStartUpQuestionRestoresKeepsDiscardsAndReportsDama
     ASSERT_TRUE(fileExists(own));
     EXPECT_EQ(parseRecoveryFile(readAll(own)).value().text, editedText);
     EXPECT_EQ(readAll(project), original);
-
-    // Save writes where the user expects, with no dialog, and the copy goes.
-    window->Command(kCmdSave);
-    EXPECT_TRUE(prompts.saveFilters.empty());
-    EXPECT_FALSE(fileExists(own));
-    auto saved = loadProjectFile(project);
-    ASSERT_NE(saved, nullptr);
-    EXPECT_EQ(saved->objects[0]->name, "edited");
-
-    // Only what was kept for later comes back at the next start.
-    prompts.questions.clear();
-    prompts.choices = {1};
-    offerRecoveredWork(*window);
-    EXPECT_EQ(prompts.questions.size(), 1u);
-    EXPECT_TRUE(fileExists(keep));
 }
 
 // The studio of the end-to-end test below: opens the project, adds a path
