@@ -18,9 +18,11 @@
 #include "media/media_registry.h"
 #include "base/file_filter.h"
 #include "base/paths.h"
+#include "core/autosave.h"
 #include "core/key_codes.h"
 #include "core/prompts.h"
 #include "core/recent_files.h"
+#include "core/recovery_store.h"
 #include "core/resource_folder.h"
 #include "core/settings.h"
 #include "ui/audio_output.h"
@@ -126,6 +128,7 @@ std::string withProjectExtension(const std::string& chosen) {
 
 MainWindow::MainWindow(int32_t x, int32_t y, int32_t w, int32_t h)
     : Window(nullptr, x, y, w, h, kMainWindow), clientW_(w), clientH_(h), services_(std::make_unique<Services>()) {
+    UseRecoveryStore(std::make_unique<RecoveryStore>(defaultRecoveryFolder()));
     hbar_ = new Slider(this, 0, h - kBarSize, w - kBarSize, kBarSize, kHorizontalBarId, true);
     vbar_ = new Slider(this, w - kBarSize, 0, kBarSize, h - kBarSize, kVerticalBarId, false);
     AdoptControl(hbar_);
@@ -136,7 +139,51 @@ MainWindow::MainWindow(int32_t x, int32_t y, int32_t w, int32_t h)
     UpdateTitle();
 }
 
-MainWindow::~MainWindow() { detachDocument(); }
+MainWindow::~MainWindow() {
+    detachDocument();
+    // The store goes last: its end removes this studio's recovery file.
+    autosave_.reset();
+    recovery_.reset();
+}
+
+void MainWindow::UseRecoveryStore(std::unique_ptr<RecoveryStore> store) {
+    autosave_.reset();
+    recovery_ = std::move(store);
+    autosave_ = std::make_unique<Autosave>(*recovery_);
+    autosave_->setInterval(settings().GetInt(kAutosaveSetting, std::to_string(kDefaultAutosaveSeconds)));
+}
+
+void MainWindow::autosaveStep() {
+    if (!doc_) return;
+    Autosave::State state;
+    state.modified = doc_->canUndo();
+    state.gestureInProgress = dragging_ || doc_->busy;
+    if (fileNameOf(doc_->fileName).rfind(documentString("newdoc"), 0) != 0) state.projectPath = doc_->fileName;
+    autosave_->step(state, [this] { return writeProject(*doc_); });
+    if (autosave_->lastError().ok() || toldAutosaveFailed_) return;
+    // Once per studio: the user should know, but not every minute.
+    toldAutosaveFailed_ = true;
+    ShowMessage("%s\n%s", str("e_autosave").c_str(), autosave_->lastError().reason().c_str());
+}
+
+int32_t MainWindow::RestoreRecovered(const RecoveredWork& work) {
+    if (!work.projectPath.empty()) locateMediaFile(work.projectPath);
+    std::unique_ptr<Document> loaded = readProject(work.text);
+    if (!loaded) return 0;
+    if (!CloseDocument()) return -1;
+    if (!work.projectPath.empty()) loaded->setFileName(work.projectPath);
+    AttachDocument(std::move(loaded));
+    // The history holds the restored state, so the document counts as
+    // changed: the save question comes, and Save writes the original path.
+    doc_->snapshot();
+    setEditMode(*this, true);
+    Redraw();
+    UpdateTitle();
+    // Kept at once under this studio's name, before the old copy goes.
+    Status kept = recovery_->write(work.projectPath, work.text);
+    if (!kept) ShowMessage("%s\n%s", str("e_autosave").c_str(), kept.reason().c_str());
+    return 1;
+}
 
 void MainWindow::detachDocument() {
     if (!doc_) return;
@@ -514,6 +561,7 @@ int32_t MainWindow::Save() {
     }
     if (!saveProjectFile(*doc_, doc_->fileName)) return 0;
     doc_->clearHistory();
+    autosave_->forget();
     recentFiles().Add(doc_->fileName);
     return 1;
 }
@@ -530,6 +578,7 @@ int32_t MainWindow::SaveAs() {
     doc_->setFileName(path);
     UpdateTitle();
     doc_->clearHistory();
+    autosave_->forget();
     recentFiles().Add(path);
     return 1;
 }
@@ -550,12 +599,15 @@ int32_t MainWindow::CloseDocument() {
         }
     }
     detachDocument();
+    // Saved, or given up by the user: nothing is left to recover.
+    autosave_->forget();
     return 1;
 }
 
 void MainWindow::Idle() {
     if (doc_ && !doc_->editMode) doc_->timerStep();
     if (toolbox_ && toolbox_->exists()) toolbox_->Idle();
+    autosaveStep();
 }
 
 ToolboxWindow* MainWindow::ShowToolbox() {

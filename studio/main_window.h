@@ -14,8 +14,11 @@
 
 namespace tavlin {
 
+class Autosave;
 class Document;
 class Menu;
+class RecoveryStore;
+struct RecoveredWork;
 class Slider;
 class ToolboxWindow;
 
@@ -122,6 +125,17 @@ public:
     // An old drag-video project (".qmb" with its video and ".qme" events).
     int32_t OpenSideFormat(const std::string& path);
 
+    // Recovery copies of unsaved work, written from the idle step.
+    RecoveryStore& recovery() const { return *recovery_; }
+    Autosave& autosave() const { return *autosave_; }
+    // Replaces the store (tests pass one with their own folder and clock).
+    void UseRecoveryStore(std::unique_ptr<RecoveryStore> store);
+    // Opens recovered work as a modified document bearing its original path
+    // and keeps it as this studio's own recovery copy at once. 1 done, 0 the
+    // text could not be read, -1 the open document was kept (the user
+    // cancelled its save question).
+    int32_t RestoreRecovered(const RecoveredWork& work);
+
     // State the tests look at.
     Document* doc() const { return doc_.get(); }
     int32_t scrollX() const { return scrollX_; }
@@ -193,6 +207,7 @@ private:
     // The tool looks again at what lies under the resting pointer, after the
     // objects were replaced.
     void hoverAgain();
+    void autosaveStep();
 
     std::unique_ptr<Document> doc_;
     StageRenderer stage_;
@@ -213,6 +228,9 @@ private:
     std::string title_;
     struct Services;
     std::unique_ptr<Services> services_;
+    std::unique_ptr<RecoveryStore> recovery_;
+    std::unique_ptr<Autosave> autosave_;
+    bool toldAutosaveFailed_ = false;
 };
 
 

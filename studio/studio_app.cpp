@@ -16,6 +16,7 @@
 #include "core/settings.h"
 #include "canvas/canvas.h"
 #include "studio/main_window.h"
+#include "studio/recovery_offer.h"
 #include "ui/menu.h"
 #include "ui/platform.h"
 #include "ui/window.h"
@@ -83,6 +84,8 @@ std::unique_ptr<MainWindow> startStudio(const StudioOptions& options) {
     setEditMode(*main, true);
 
     if (!options.path.empty()) main->Open(options.path, -1, -1);
+    // Work left by a studio that died is offered once this one is up.
+    offerRecoveredWork(*main);
     if (options.play) setEditMode(*main, false);
     return main;
 }

@@ -100,6 +100,8 @@ std::set<std::string> expectedStringIds() {
         "e_cant_mkdir", "max_content_sz", "w_content_large", "e_invalid_dir", "e_bad_template",
         "e_bad_zipdir", "timeline", "play", "jump", "sound", "link", "param", "toolbox",
         "e_no_button", "e_undo_read", "w_read_partly", "w_values_adjusted", "e_cant_preview",
+        "recover?", "recovery_time", "b_restore", "b_keep_later", "b_discard", "e_recovery_damaged",
+        "e_autosave",
     };
     for (const char* button : kToolboxButtons) ids.insert(std::string("hint_") + button);
     return ids;
