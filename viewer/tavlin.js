@@ -519,7 +519,7 @@
 
   // Parses text, records and block table; pictures are attached later with
   // FrameList.setPicture as they arrive.
-  function parseFrameList(fileBytes, name) {
+  function parseFrameList(fileBytes, name, cache) {
     const what = `frame list "${name || 'v0.txt'}"`;
     const bytes = ncrfUnwrap(fileBytes);
     const header = readLine(bytes, 0);
@@ -530,7 +530,7 @@
     for (const [label, v] of [['width', W], ['height', H], ['record count', R]]) {
       if (v < 0 || v > 10000) fail(`The ${what} has a ${label} of ${v}, outside 0..10000.`);
     }
-    const list = new FrameList(W, H, F, name);
+    const list = new FrameList(W, H, F, name, cache);
     let pos = header.next;
     for (let r = 0; r < R; r++) {
       const line = readLine(bytes, pos);
@@ -550,8 +550,65 @@
     return list;
   }
 
+  // Decoded frame pixels of every frame list of a page, put out least recently
+  // used first once they pass `limit` bytes, so that memory stays flat however
+  // long the videos are. What the frame being put together uses is never put
+  // out, so a frame that alone needs more than the bound still shows; the
+  // bound can be passed by that one frame's pictures and no more.
+  const FRAME_CACHE_BYTES = 48 * 1024 * 1024;
+
+  class PixelCache {
+    constructor(limit) {
+      this.limit = limit === undefined ? FRAME_CACHE_BYTES : limit;
+      this.bytes = 0;
+      this.peak = 0;
+      this.order = new Set(); // least recently used first
+      this.use = 1;
+    }
+
+    // A new frame is being put together: what it touches is held until the next.
+    begin() { this.use++; }
+
+    // holder[field] = pic, counted against the bound. `held` keeps it for the
+    // frame being put together.
+    put(holder, field, pic, held) {
+      this.remove(holder, field);
+      holder[field] = pic;
+      const e = { holder, field, bytes: pic.data.byteLength, use: held ? this.use : 0 };
+      (holder.cached || (holder.cached = {}))[field] = e;
+      this.order.add(e);
+      this.bytes += e.bytes;
+      this.peak = Math.max(this.peak, this.bytes);
+      this.trim();
+    }
+
+    touch(holder, field) {
+      const e = holder.cached && holder.cached[field];
+      if (!e) return;
+      e.use = this.use;
+      this.order.delete(e);
+      this.order.add(e);
+    }
+
+    remove(holder, field) {
+      const e = holder.cached && holder.cached[field];
+      holder[field] = null;
+      if (!e) return;
+      holder.cached[field] = null;
+      this.order.delete(e);
+      this.bytes -= e.bytes;
+    }
+
+    trim() {
+      for (const e of this.order) {
+        if (this.bytes <= this.limit) return;
+        if (e.use !== this.use) this.remove(e.holder, e.field);
+      }
+    }
+  }
+
   class FrameList {
-    constructor(W, H, F, name) {
+    constructor(W, H, F, name, cache) {
       this.width = W;
       this.height = H;
       this.frameCount = F;
@@ -560,11 +617,12 @@
       this.blockRows = Math.ceil(H / 8);
       this.blockCount = this.blocksPerRow * this.blockRows;
       this.records = [];
+      this.cache = cache || new PixelCache();
+      // Called with a record whose picture came but was put out of the cache;
+      // the owner decodes it again and hands it back with setPicture.
+      this.reload = null;
       this.current = newPicture(W, H, OPAQUE_WHITE);
-      // Key patches are rebuilt over each other in record order, apart from
-      // the picture that frameAt hands out.
-      this.rebuildFrame = newPicture(W, H, OPAQUE_WHITE);
-      this.keysRebuilt = 0; // S records rebuilt so far, in record order
+      this.keysMapped = false;
     }
 
     finishRecords() {
@@ -578,7 +636,6 @@
         if (rec.type === 'N' || rec.type === 'S') lastKey = r;
         else rec.key = lastKey;
       });
-      this.keyRecords = this.records.map((rec, r) => (rec.type === 'S' ? r : -1)).filter((r) => r >= 0);
     }
 
     applyBlockTable(stream, what) {
@@ -635,31 +692,49 @@
       return first.concat(then);
     }
 
-    // pic: {width, height, data}. A key patch is rebuilt into a whole frame as
-    // soon as it and every key patch before it are in.
+    // pic: {width, height, data}. Pictures come as they are fetched, in any
+    // order, and again when the cache had put them out.
     setPicture(r, pic) {
       const rec = this.records[r];
-      if (!rec || rec.type === 'd' || rec.rebuilt) return;
-      rec.picture = rec.type === 'N' ? reduceWide(pic) : pic;
-      if (rec.type === 'S') this.rebuildKeys();
+      if (!rec || rec.type === 'd') return;
+      const held = rec.reloading;
+      rec.arrived = true;
+      rec.reloading = false;
+      this.cache.remove(rec, 'whole');
+      this.cache.put(rec, 'picture', rec.type === 'N' ? reduceWide(pic) : pic, held);
     }
 
-    rebuildKeys() {
-      while (this.keysRebuilt < this.keyRecords.length) {
-        const rec = this.records[this.keyRecords[this.keysRebuilt]];
-        if (!rec.picture) return;
-        const patch = rec.picture, cur = this.rebuildFrame;
-        const perRow = Math.max(1, Math.ceil(patch.width / 8));
+    // Each key patch covers what changed since the key patch before it. The
+    // whole frame of a key record takes every block from the last key patch
+    // up to it that has the block, so that it can be rebuilt from those
+    // patches alone once the cache has put it out. Key records keep in
+    // pos/owner where each block comes from (pos 0: still white).
+    mapKeys() {
+      let prev = null;
+      for (let r = 0; r < this.records.length; r++) {
+        const rec = this.records[r];
+        if (rec.type !== 'S') continue;
         for (let j = 0; j < this.blockCount; j++) {
-          const p = rec.pos[j];
-          if (!p) continue;
-          copyBlock(patch, ((p - 1) % perRow) * 8, Math.trunc((p - 1) / perRow) * 8,
-            cur, (j % this.blocksPerRow) * 8, Math.trunc(j / this.blocksPerRow) * 8);
+          if (rec.pos[j] !== 0) rec.owner[j] = r;
+          else if (prev) { rec.pos[j] = prev.pos[j]; rec.owner[j] = prev.owner[j]; }
         }
-        rec.picture = { width: cur.width, height: cur.height, data: cur.data.slice() };
-        rec.rebuilt = true;
-        this.keysRebuilt++;
+        prev = rec;
       }
+      this.keysMapped = true;
+    }
+
+    // The record's decoded picture, asking for it again when the cache put it
+    // out. `state.missing` counts what a frame waits for.
+    patch(r, state) {
+      const rec = this.records[r];
+      if (rec.picture) { this.cache.touch(rec, 'picture'); return rec.picture; }
+      if (!rec.arrived) return null;
+      state.missing++;
+      if (!rec.reloading && this.reload) {
+        rec.reloading = true;
+        this.reload(r);
+      }
+      return null;
     }
 
     recordAt(t) {
@@ -669,28 +744,68 @@
       return recs.length - 1;
     }
 
-    wholeFrame(rec) {
-      if (!rec.picture || (rec.type === 'S' && !rec.rebuilt)) return null;
-      const p = rec.picture;
-      return p.width === this.width && p.height === this.height ? p : fitToSize(p, this.width, this.height);
+    // The whole frame of a key record (N or S), or null while pictures it
+    // needs are missing.
+    wholeFrame(r, state) {
+      const rec = this.records[r];
+      if (rec.whole) { this.cache.touch(rec, 'whole'); return rec.whole; }
+      if (rec.type === 'N') {
+        const p = this.patch(r, state);
+        if (!p) return null;
+        if (p.width === this.width && p.height === this.height) return p;
+        this.cache.put(rec, 'whole', fitToSize(p, this.width, this.height), true);
+        return rec.whole;
+      }
+      if (!this.keysMapped) this.mapKeys();
+      // Every key patch up to this one must have come; then each block is
+      // copied from the patch that last changed it.
+      const patches = new Map();
+      let waiting = false;
+      for (const k of new Set(rec.owner.filter((o, j) => rec.pos[j] !== 0))) {
+        const p = this.patch(k, state);
+        if (!p) waiting = true;
+        else patches.set(k, p);
+      }
+      for (let k = 0; k < r; k++) if (this.records[k].type === 'S' && !this.records[k].arrived) waiting = true;
+      if (waiting) return null;
+      const out = newPicture(this.width, this.height, OPAQUE_WHITE);
+      for (let j = 0; j < this.blockCount; j++) {
+        const pos = rec.pos[j];
+        if (!pos) continue;
+        const p = patches.get(rec.owner[j]);
+        const perRow = Math.max(1, Math.ceil(p.width / 8));
+        copyBlock(p, ((pos - 1) % perRow) * 8, Math.trunc((pos - 1) / perRow) * 8,
+          out, (j % this.blocksPerRow) * 8, Math.trunc(j / this.blocksPerRow) * 8);
+      }
+      this.cache.put(rec, 'whole', out, true);
+      return out;
     }
 
     // The frame shown at timeline index t, or null when the list has no
-    // records or the pictures it needs have not arrived. Blocks of patches
-    // still on their way are left as the key frame shows them.
+    // records or the pictures it needs are not in (the first time, or again
+    // after the cache put them out: they are then asked for with reload).
+    // Blocks of difference patches still on their way the first time are
+    // left as the key frame shows them.
     frameAt(t) {
       const r = this.recordAt(t);
       if (r < 0) return null;
+      this.cache.begin();
+      const state = { missing: 0 };
       const rec = this.records[r];
-      if (rec.type === 'N' || rec.type === 'S') return this.wholeFrame(rec);
-      const key = this.wholeFrame(this.records[rec.key]);
-      if (!key) return null;
+      if (rec.type === 'N' || rec.type === 'S') return this.wholeFrame(r, state);
+      const key = this.wholeFrame(rec.key, state);
+      const patches = new Map();
+      for (const k of new Set(rec.owner.filter((o, j) => rec.pos[j] !== 0))) {
+        const p = this.patch(k, state);
+        if (p) patches.set(k, p);
+      }
+      if (!key || state.missing) return null;
       const cur = this.current;
       cur.data.set(key.data);
       for (let j = 0; j < this.blockCount; j++) {
         const p = rec.pos[j];
         if (!p) continue;
-        const patch = this.records[rec.owner[j]].picture;
+        const patch = patches.get(rec.owner[j]);
         if (!patch) continue;
         const perRow = Math.max(1, Math.ceil(patch.width / 8));
         copyBlock(patch, ((p - 1) % perRow) * 8, Math.trunc((p - 1) / perRow) * 8,
@@ -1463,6 +1578,11 @@
       this.sounds = [];
       this.frameLists = [];
       this.videoCanvases = new Map();
+      // Decoded frames of all videos share one bound; the fetched files stay
+      // (they are a fraction of the size) to be decoded again when needed.
+      // A page may set its own bound before the script runs.
+      this.pixelCache = new PixelCache(this.win.tavlinFrameCacheBytes);
+      this.frameFiles = new Map();
       this.dirty = true;
       this.buildStage(applet);
     }
@@ -1604,13 +1724,14 @@
       const lists = await Promise.all(Array.from({ length: content.videoCount }, async (_, i) => {
         const name = `v${i.toString(16)}.txt`;
         try {
-          return parseFrameList(await this.file(name), name);
+          return parseFrameList(await this.file(name), name, this.pixelCache);
         } catch (e) {
           if (e instanceof TavlinError) throw e;
           throw new TavlinError(`The frame list "${name}" cannot be read.`);
         }
       }));
       this.frameLists = lists;
+      for (const list of lists) list.reload = (r) => this.reloadFrame(list, r);
       const coded = [];
       for (const o of content.objects) {
         const list = o.kind === KIND_VIDEO && o.video >= 0 ? lists[o.video] : null;
@@ -1638,7 +1759,9 @@
           const file = list.records[r].file;
           let pixels;
           try {
-            pixels = await decodePixels(await this.file(file));
+            const bytes = await this.file(file);
+            if (!this.files || !this.files.has(file)) this.frameFiles.set(file, bytes);
+            pixels = await decodePixels(bytes);
           } catch (e) {
             fail(e instanceof TavlinError && !/decoded/.test(e.message) ? e.message : `The frame picture "${file}" cannot be decoded.`);
           }
@@ -1664,6 +1787,17 @@
       };
       await Promise.all(Array.from({ length: Math.min(LOAD_CONCURRENCY, total) }, worker));
       this.element.setAttribute('data-tavlin-state', 'ready');
+    }
+
+    // A frame picture the cache put out, decoded again from its file.
+    reloadFrame(list, r) {
+      const file = list.records[r].file;
+      const bytes = this.frameFiles.get(file) || (this.files && this.files.get(file));
+      if (!bytes) return;
+      decodePixels(bytes).then((pixels) => {
+        list.setPicture(r, pixels);
+        this.requestDraw();
+      }, () => { list.records[r].reloading = false; });
     }
 
     // --- sound and links ---
@@ -1836,8 +1970,12 @@
       const list = o.video >= 0 ? this.frameLists[o.video] : null;
       if (!list || !o.ranges.length || !list.width || !list.height) return;
       const pic = list.frameAt(this.presentation.currentFrame - o.ranges[0][0]);
-      if (!pic) return;
       let entry = this.videoCanvases.get(index);
+      // While a picture is decoded again, the frame shown before stays.
+      if (!pic) {
+        if (entry && entry.shown) this.ctx.drawImage(entry.canvas, o.x, o.y, o.width, o.height);
+        return;
+      }
       if (!entry) {
         const canvas = this.doc.createElement('canvas');
         canvas.width = list.width;
@@ -1848,6 +1986,7 @@
       }
       new Uint32Array(entry.image.data.buffer).set(pic.data);
       entry.ctx.putImageData(entry.image, 0, 0);
+      entry.shown = true;
       this.ctx.imageSmoothingEnabled = true;
       this.ctx.drawImage(entry.canvas, o.x, o.y, o.width, o.height);
     }
@@ -1941,7 +2080,7 @@
     CONTENT_KEY_FIRST, CONTENT_KEY_SECOND, CONTENT_HEADER_WORD, contentKeyText, TavlinError,
     ncrfUnwrap, ncrfWrap, desParityKey, desKeySchedule, desCbc, parseContent,
     KIND_VIDEO, KIND_IMAGE, KIND_PATH, EVENT_PLAY, EVENT_JUMP, EVENT_SOUND, EVENT_LINK, EVENT_PARAM,
-    BlockIndexDecoder, parseFrameList, FrameList, newPicture, scaleAveraged, fitToSize, reduceWide,
+    BlockIndexDecoder, parseFrameList, FrameList, PixelCache, FRAME_CACHE_BYTES, newPicture, scaleAveraged, fitToSize, reduceWide,
     muLawDecode, parseSunAudio, crc32, unzip, safeEntryName, ZIP_LIMITS, Path,
     Presentation, visibleAt, parseParams, safeLinkUrl, appletConfig,
     Viewer, start, startWhenReady, decodePixels, viewers: [],
