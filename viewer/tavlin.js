@@ -1937,6 +1937,7 @@
         if (!this.dirty) return;
         this.dirty = false;
         const t0 = this.win.performance.now();
+        this.waiting = false;
         this.draw();
         this.lastDrawMs = this.win.performance.now() - t0;
         this.element.setAttribute('data-tavlin-frame', String(this.presentation.currentFrame));
@@ -1973,6 +1974,7 @@
       let entry = this.videoCanvases.get(index);
       // While a picture is decoded again, the frame shown before stays.
       if (!pic) {
+        this.waiting = true;
         if (entry && entry.shown) this.ctx.drawImage(entry.canvas, o.x, o.y, o.width, o.height);
         return;
       }
