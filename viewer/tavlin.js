@@ -377,6 +377,8 @@
     }
   }
 
+  const TABLE_BITS = 12;
+
   // Yields the integers one by one, so a hostile count costs nothing until
   // the reader actually asks for that many.
   class BlockIndexDecoder {
@@ -413,13 +415,50 @@
         else { this.right[top[0] - M - 1] = child; stack.pop(); }
         if (child > M) stack.push([child, 0]);
       }
+      this.buildTable();
+    }
+
+    // The first TABLE_BITS bits of a code looked up at once: each entry holds
+    // the node reached (a value, or an inner node to walk on from) and the
+    // bits it took. Long lists hold millions of bits, and decoding them is
+    // most of the time to the first frame.
+    buildTable() {
+      const K = TABLE_BITS, M = this.max;
+      this.table = new Int32Array(1 << K);
+      if (this.root <= M) return;
+      const stack = [[this.root, 0, 0]];
+      while (stack.length) {
+        const [node, code, len] = stack.pop();
+        if (node <= M || len === K) {
+          const from = code << (K - len);
+          this.table.fill(node * 32 + len, from, from + (1 << (K - len)));
+          continue;
+        }
+        stack.push([this.left[node - M - 1], code * 2, len + 1], [this.right[node - M - 1], code * 2 + 1, len + 1]);
+      }
     }
     remaining() { return this.count - this.taken; }
     next() {
       if (this.taken >= this.count) fail('The block table of a frame list ends too early.');
       this.taken++;
+      const max = this.max;
       let node = this.root;
-      while (node > this.max) node = this.bits.read(1) ? this.right[node - this.max - 1] : this.left[node - this.max - 1];
+      if (node <= max) return node;
+      const bytes = this.bits.bytes, end = bytes.length * 8;
+      let bit = this.bits.bit;
+      // Bytes past the end read as zero; a code that runs past it is refused.
+      const i = bit >> 3;
+      const word = (bytes[i] << 16) | ((i + 1 < bytes.length ? bytes[i + 1] : 0) << 8) | (i + 2 < bytes.length ? bytes[i + 2] : 0);
+      const e = this.table[(word >>> (24 - TABLE_BITS - (bit & 7))) & ((1 << TABLE_BITS) - 1)];
+      node = e >> 5;
+      bit += e & 31;
+      if (bit > end) fail('The block table of a frame list is cut short.');
+      while (node > max) {
+        if (bit >= end) fail('The block table of a frame list is cut short.');
+        node = (bytes[bit >> 3] >> (7 - (bit & 7))) & 1 ? this.right[node - max - 1] : this.left[node - max - 1];
+        bit++;
+      }
+      this.bits.bit = bit;
       return node;
     }
   }
