@@ -689,6 +689,7 @@
             const j = dec.next();
             if (j >= this.blockCount) fail(`The ${what} names block ${j} outside its frame.`);
             rec.pos[j] = k + 1;
+            (rec.own || (rec.own = [])).push(j);
           }
         } else if (rec.type === 'D') {
           const n = dec.next();
@@ -698,12 +699,18 @@
           for (let k = 0; k < n; k++) {
             const a = dec.next(), j = dec.next();
             if (a >= R || j >= this.blockCount) fail(`The ${what} names a block outside its frames.`);
-            this.records[a].pos[j] = k + 1;
+            const target = this.records[a];
+            target.pos[j] = k + 1;
+            (target.own || (target.own = [])).push(j);
           }
         }
       }
     }
 
+    // A record's own blocks (those the block table names for it) come from
+    // the last D patch; every other block is as the record before has it,
+    // unless that record is a key patch. Whole maps are copied and the own
+    // blocks put back, as most records name few blocks of their own.
     propagate() {
       let lastD = 0;
       const recs = this.records;
@@ -711,13 +718,16 @@
         const rec = recs[r];
         if (rec.type === 'N') continue;
         if (rec.type === 'D') lastD = r;
-        const prev = recs[r - 1];
-        const inherit = prev.type !== 'S';
-        for (let j = 0; j < this.blockCount; j++) {
-          if (rec.pos[j] !== 0) rec.owner[j] = lastD;
-          else if (inherit) { rec.pos[j] = prev.pos[j]; rec.owner[j] = prev.owner[j]; }
+        const prev = recs[r - 1], own = rec.own || [];
+        if (prev.type !== 'S') {
+          const mine = own.map((j) => rec.pos[j]);
+          rec.pos.set(prev.pos);
+          rec.owner.set(prev.owner);
+          own.forEach((j, i) => { rec.pos[j] = mine[i]; });
         }
+        for (const j of own) rec.owner[j] = lastD;
       }
+      for (const rec of recs) delete rec.own;
     }
 
     // Which pictures to fetch, key pictures first so that dragging can start
