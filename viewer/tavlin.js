@@ -617,8 +617,8 @@
       (holder.cached || (holder.cached = {}))[field] = e;
       this.order.add(e);
       this.bytes += e.bytes;
-      this.peak = Math.max(this.peak, this.bytes);
       this.trim();
+      this.peak = Math.max(this.peak, this.bytes);
     }
 
     touch(holder, field) {

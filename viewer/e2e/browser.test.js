@@ -18,6 +18,9 @@ const it = (name, fn) => test(name, { skip: missing || false }, fn);
 // draw times, the first frame with its picture on screen, param events.
 function watchStage() {
   const w = window;
+  // A page opened with ?frameCache=BYTES holds decoded frames under that bound.
+  const bound = new URLSearchParams(location.search).get('frameCache');
+  if (bound !== null) w.tavlinFrameCacheBytes = Number(bound);
   w.__seen = { overlay: [], frames: [], drawMs: [], firstFrameMs: null, params: [], touchTaken: [] };
   document.addEventListener('tavlin-param', (e) => w.__seen.params.push(e.detail.text));
   // Whether the stage kept each touch from scrolling the page.
@@ -79,9 +82,9 @@ test.after(async () => {
   if (dir) fs.rmSync(dir, { recursive: true, force: true });
 });
 
-async function openPage(name, viewport) {
+async function openPage(name, viewport, query = '') {
   const page = await browser.newPage({ viewport });
-  await page.goto(base + name + '/index.html');
+  await page.goto(base + name + '/index.html' + query);
   await page.waitForSelector('.tavlin-stage[data-tavlin-state=ready]', 20000);
   return page;
 }
@@ -160,6 +163,36 @@ it('a mouse drag along the path shows the frame the path maps to, as the tool re
   assert.ok(seen.firstFrameMs !== null, 'a first frame was drawn');
   console.log(`# ${BROWSER}: first frame on screen ${seen.firstFrameMs.toFixed(0)} ms after navigation`);
   console.log(`# ${BROWSER}: draw time per frame while dragging with the mouse: ${summary(seen.drawMs)}`);
+  await page.close();
+});
+
+it('with a small bound on decoded frames, dragging decodes again what was put out and shows the same frames', async () => {
+  const bound = 1 << 20;
+  const page = await openPage('site', null, `?frameCache=${bound}`);
+  const at = await stageMapper(page);
+  const start = at(280, 200);
+  await page.mouse.move(start.x, start.y);
+  await page.mouse.down();
+  for (const x of [280, 45, 250, 100, 190]) {
+    const p = at(x, 200);
+    await page.mouse.move(p.x, p.y, { steps: 3 });
+    const want = frameOnDragPath(x);
+    // The stage shows the frame once the pictures it waits for are decoded.
+    await waitFrame(page, `window.Tavlin.viewers[0].presentation.currentFrame === ${want} && !window.Tavlin.viewers[0].waiting &&
+      !window.Tavlin.viewers[0].dirty`, `dragged to x=${x}`);
+    const near = await differenceFromFrame(page, 'site', want);
+    assert.ok(near.mean < 8, `frame ${want} differs from the tool's by ${near.mean.toFixed(1)} per channel`);
+  }
+  await page.mouse.up();
+  const cache = await page.evaluate(() => {
+    const v = window.Tavlin.viewers[0], c = v.pixelCache;
+    const putOut = v.frameLists[0].records.filter((r) => r.arrived && !r.picture).length;
+    return { limit: c.limit, peak: c.peak, bytes: c.bytes, putOut };
+  });
+  assert.equal(cache.limit, bound);
+  assert.ok(cache.putOut > 0, 'pictures were put out of the cache');
+  // One frame of the test video needs at most a key frame, its patch and a difference patch.
+  assert.ok(cache.peak <= bound + 3 * 320 * 240 * 4, `peak ${cache.peak}`);
   await page.close();
 });
 
