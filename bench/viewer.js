@@ -165,8 +165,9 @@ async function main() {
     await page.waitForTimeout(200);
     const seen = await page.evaluate(() => {
       const v = window.Tavlin.viewers[0];
-      return { drawMs: window.__bench.drawMs, waits: window.__bench.waits, reloads: window.__bench.reloads, frame: v.presentation.currentFrame, cache: { bytes: v.pixelCache.bytes,
-        peak: v.pixelCache.peak, limit: v.pixelCache.limit }, heap: performance.memory ? performance.memory.usedJSHeapSize : null };
+      const b = window.__bench, c = v.pixelCache;
+      return { drawMs: b.drawMs, waits: b.waits, reloads: b.reloads, cache: { bytes: c.bytes, peak: c.peak, limit: c.limit },
+        heap: performance.memory ? performance.memory.usedJSHeapSize : null };
     });
     // The reference: the pixels of one frame onto a canvas and that onto the stage.
     const refDraw = await page.evaluate(() => {

@@ -448,7 +448,8 @@
       let bit = this.bits.bit;
       // Bytes past the end read as zero; a code that runs past it is refused.
       const i = bit >> 3;
-      const word = (bytes[i] << 16) | ((i + 1 < bytes.length ? bytes[i + 1] : 0) << 8) | (i + 2 < bytes.length ? bytes[i + 2] : 0);
+      const n = bytes.length;
+      const word = (bytes[i] << 16) | ((i + 1 < n ? bytes[i + 1] : 0) << 8) | (i + 2 < n ? bytes[i + 2] : 0);
       const e = this.table[(word >>> (24 - TABLE_BITS - (bit & 7))) & ((1 << TABLE_BITS) - 1)];
       node = e >> 5;
       bit += e & 31;

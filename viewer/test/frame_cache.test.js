@@ -30,7 +30,9 @@ function loadLong(written, limit, cache) {
   const queue = [];
   list.reloads = 0;
   list.reload = (r) => { list.reloads++; queue.push(r); };
-  list.flush = () => { while (queue.length) { const r = queue.shift(); list.setPicture(r, written.pictures[list.records[r].file]); } };
+  list.flush = () => {
+    while (queue.length) { const r = queue.shift(); list.setPicture(r, written.pictures[list.records[r].file]); }
+  };
   for (const r of list.pictureOrder()) list.setPicture(r, written.pictures[list.records[r].file]);
   return list;
 }
