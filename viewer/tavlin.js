@@ -560,6 +560,14 @@
   // Parses text, records and block table; pictures are attached later with
   // FrameList.setPicture as they arrive.
   function parseFrameList(fileBytes, name, cache) {
+    const list = readFrameList(fileBytes, name, cache);
+    list.finishMaps();
+    return list;
+  }
+
+  // Header and records only: which pictures there are is known at once, and
+  // their fetching can start while finishMaps works out the block maps.
+  function readFrameList(fileBytes, name, cache) {
     const what = `frame list "${name || 'v0.txt'}"`;
     const bytes = ncrfUnwrap(fileBytes);
     const header = readLine(bytes, 0);
@@ -585,8 +593,7 @@
     }
     list.finishRecords();
     const tail = readLine(bytes, pos);
-    if (tail && tail.text[0] === 'C') list.applyBlockTable(bytes.subarray(tail.next), what);
-    list.propagate();
+    list.pendingTable = tail && tail.text[0] === 'C' ? { stream: bytes.subarray(tail.next), what } : null;
     return list;
   }
 
@@ -678,6 +685,13 @@
       });
     }
 
+    finishMaps() {
+      const table = this.pendingTable;
+      this.pendingTable = null;
+      if (table) this.applyBlockTable(table.stream, table.what);
+      this.propagate();
+    }
+
     applyBlockTable(stream, what) {
       const dec = new BlockIndexDecoder(stream);
       const R = this.records.length;
@@ -747,7 +761,8 @@
     setPicture(r, pic) {
       const rec = this.records[r];
       if (!rec || rec.type === 'd') return;
-      const held = rec.reloading;
+      // Held only for the frame that asked for it, not one dragged past since.
+      const held = rec.reloading && rec.reloadUse === this.cache.use;
       rec.arrived = true;
       rec.reloading = false;
       this.cache.remove(rec, 'whole');
@@ -780,6 +795,8 @@
       if (rec.picture) { this.cache.touch(rec, 'picture'); return rec.picture; }
       if (!rec.arrived) return null;
       state.missing++;
+      // Still wanted by the frame now being put together, when it comes.
+      rec.reloadUse = this.cache.use;
       if (!rec.reloading && this.reload) {
         rec.reloading = true;
         this.reload(r);
@@ -1771,15 +1788,30 @@
         param: (text) => this.element.dispatchEvent(new CustomEvent('tavlin-param', { detail: { text }, bubbles: true })),
       });
       // Frame lists are small; they come first so that the stage knows its frames.
-      const lists = await Promise.all(Array.from({ length: content.videoCount }, async (_, i) => {
-        const name = `v${i.toString(16)}.txt`;
+      const listNames = Array.from({ length: content.videoCount }, (_, i) => `v${i.toString(16)}.txt`);
+      const readable = (name, step) => {
         try {
-          return parseFrameList(await this.file(name), name, this.pixelCache);
+          return step();
         } catch (e) {
           if (e instanceof TavlinError) throw e;
           throw new TavlinError(`The frame list "${name}" cannot be read.`);
         }
+      };
+      const lists = await Promise.all(listNames.map(async (name) => {
+        const bytes = await this.file(name);
+        return readable(name, () => readFrameList(bytes, name, this.pixelCache));
       }));
+      // The first picture of each video is on its way while the block maps
+      // are worked out, and is decoded before the others start.
+      const early = new Map();
+      for (const list of lists) {
+        const first = list.records[0];
+        if (!first || !first.file || early.has(first.file)) continue;
+        const fetching = this.file(first.file);
+        fetching.catch(() => {}); // its own job reports a failure
+        early.set(first.file, fetching);
+      }
+      lists.forEach((list, i) => readable(listNames[i], () => list.finishMaps()));
       this.frameLists = lists;
       for (const list of lists) list.reload = (r) => this.reloadFrame(list, r);
       const coded = [];
@@ -1793,7 +1825,7 @@
       p.start();
       this.loop();
 
-      const jobs = [];
+      const jobs = [], lead = [];
       content.pictures.forEach((name, i) => jobs.push(async () => {
         this.pictures[i] = await decodeBitmap(await this.file(name)).catch(() => fail(`The picture "${name}" cannot be decoded.`));
         this.requestDraw();
@@ -1805,11 +1837,12 @@
         for (const r of list.pictureOrder()) (list.records[r].type === 'D' ? diffs : keys).push([list, r]);
       });
       for (const [list, r] of keys.concat(diffs)) {
-        jobs.push(async () => {
+        const first = r === 0 && early.has(list.records[r].file);
+        (first ? lead : jobs).push(async () => {
           const file = list.records[r].file;
           let pixels;
           try {
-            const bytes = await this.file(file);
+            const bytes = await (first ? early.get(file) : this.file(file));
             if (!this.files || !this.files.has(file)) this.frameFiles.set(file, bytes);
             pixels = await decodePixels(bytes);
           } catch (e) {
@@ -1819,6 +1852,7 @@
           this.requestDraw();
         });
       }
+      jobs.unshift(...lead);
       let done = 0;
       const total = jobs.length;
       // With data.jar its download was the first half of the bar; the
@@ -1835,7 +1869,12 @@
           report(++done);
         }
       };
-      await Promise.all(Array.from({ length: Math.min(LOAD_CONCURRENCY, total) }, worker));
+      // The first frames alone, so that they do not share the line.
+      while (next < lead.length) {
+        await jobs[next++]();
+        report(++done);
+      }
+      await Promise.all(Array.from({ length: Math.min(LOAD_CONCURRENCY, total - next) }, worker));
       this.element.setAttribute('data-tavlin-state', 'ready');
     }
 

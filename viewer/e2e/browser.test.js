@@ -191,8 +191,10 @@ it('with a small bound on decoded frames, dragging decodes again what was put ou
   });
   assert.equal(cache.limit, bound);
   assert.ok(cache.putOut > 0, 'pictures were put out of the cache');
-  // One frame of the test video needs at most a key frame, its patch and a difference patch.
-  assert.ok(cache.peak <= bound + 3 * 320 * 240 * 4, `peak ${cache.peak}`);
+  // Past the bound only by what one frame is drawn from: its key frame, the
+  // key patch and the few difference patches it takes blocks from (the whole
+  // test video decoded would be some thirty frames' worth).
+  assert.ok(cache.peak <= bound + 6 * 320 * 240 * 4, `peak ${cache.peak}`);
   await page.close();
 });
 
