@@ -377,6 +377,8 @@
     }
   }
 
+  const TABLE_BITS = 12;
+
   // Yields the integers one by one, so a hostile count costs nothing until
   // the reader actually asks for that many.
   class BlockIndexDecoder {
@@ -413,13 +415,51 @@
         else { this.right[top[0] - M - 1] = child; stack.pop(); }
         if (child > M) stack.push([child, 0]);
       }
+      this.buildTable();
+    }
+
+    // The first TABLE_BITS bits of a code looked up at once: each entry holds
+    // the node reached (a value, or an inner node to walk on from) and the
+    // bits it took. Long lists hold millions of bits, and decoding them is
+    // most of the time to the first frame.
+    buildTable() {
+      const K = TABLE_BITS, M = this.max;
+      this.table = new Int32Array(1 << K);
+      if (this.root <= M) return;
+      const stack = [[this.root, 0, 0]];
+      while (stack.length) {
+        const [node, code, len] = stack.pop();
+        if (node <= M || len === K) {
+          const from = code << (K - len);
+          this.table.fill(node * 32 + len, from, from + (1 << (K - len)));
+          continue;
+        }
+        stack.push([this.left[node - M - 1], code * 2, len + 1], [this.right[node - M - 1], code * 2 + 1, len + 1]);
+      }
     }
     remaining() { return this.count - this.taken; }
     next() {
       if (this.taken >= this.count) fail('The block table of a frame list ends too early.');
       this.taken++;
+      const max = this.max;
       let node = this.root;
-      while (node > this.max) node = this.bits.read(1) ? this.right[node - this.max - 1] : this.left[node - this.max - 1];
+      if (node <= max) return node;
+      const bytes = this.bits.bytes, end = bytes.length * 8;
+      let bit = this.bits.bit;
+      // Bytes past the end read as zero; a code that runs past it is refused.
+      const i = bit >> 3;
+      const n = bytes.length;
+      const word = (bytes[i] << 16) | ((i + 1 < n ? bytes[i + 1] : 0) << 8) | (i + 2 < n ? bytes[i + 2] : 0);
+      const e = this.table[(word >>> (24 - TABLE_BITS - (bit & 7))) & ((1 << TABLE_BITS) - 1)];
+      node = e >> 5;
+      bit += e & 31;
+      if (bit > end) fail('The block table of a frame list is cut short.');
+      while (node > max) {
+        if (bit >= end) fail('The block table of a frame list is cut short.');
+        node = (bytes[bit >> 3] >> (7 - (bit & 7))) & 1 ? this.right[node - max - 1] : this.left[node - max - 1];
+        bit++;
+      }
+      this.bits.bit = bit;
       return node;
     }
   }
@@ -519,7 +559,15 @@
 
   // Parses text, records and block table; pictures are attached later with
   // FrameList.setPicture as they arrive.
-  function parseFrameList(fileBytes, name) {
+  function parseFrameList(fileBytes, name, cache) {
+    const list = readFrameList(fileBytes, name, cache);
+    list.finishMaps();
+    return list;
+  }
+
+  // Header and records only: which pictures there are is known at once, and
+  // their fetching can start while finishMaps works out the block maps.
+  function readFrameList(fileBytes, name, cache) {
     const what = `frame list "${name || 'v0.txt'}"`;
     const bytes = ncrfUnwrap(fileBytes);
     const header = readLine(bytes, 0);
@@ -530,7 +578,7 @@
     for (const [label, v] of [['width', W], ['height', H], ['record count', R]]) {
       if (v < 0 || v > 10000) fail(`The ${what} has a ${label} of ${v}, outside 0..10000.`);
     }
-    const list = new FrameList(W, H, F, name);
+    const list = new FrameList(W, H, F, name, cache);
     let pos = header.next;
     for (let r = 0; r < R; r++) {
       const line = readLine(bytes, pos);
@@ -545,13 +593,69 @@
     }
     list.finishRecords();
     const tail = readLine(bytes, pos);
-    if (tail && tail.text[0] === 'C') list.applyBlockTable(bytes.subarray(tail.next), what);
-    list.propagate();
+    list.pendingTable = tail && tail.text[0] === 'C' ? { stream: bytes.subarray(tail.next), what } : null;
     return list;
   }
 
+  // Decoded frame pixels of every frame list of a page, put out least recently
+  // used first once they pass `limit` bytes, so that memory stays flat however
+  // long the videos are. What the frame being put together uses is never put
+  // out, so a frame that alone needs more than the bound still shows; the
+  // bound can be passed by that one frame's pictures and no more.
+  const FRAME_CACHE_BYTES = 48 * 1024 * 1024;
+
+  class PixelCache {
+    constructor(limit) {
+      this.limit = limit === undefined ? FRAME_CACHE_BYTES : limit;
+      this.bytes = 0;
+      this.peak = 0;
+      this.order = new Set(); // least recently used first
+      this.use = 1;
+    }
+
+    // A new frame is being put together: what it touches is held until the next.
+    begin() { this.use++; }
+
+    // holder[field] = pic, counted against the bound. `held` keeps it for the
+    // frame being put together.
+    put(holder, field, pic, held) {
+      this.remove(holder, field);
+      holder[field] = pic;
+      const e = { holder, field, bytes: pic.data.byteLength, use: held ? this.use : 0 };
+      (holder.cached || (holder.cached = {}))[field] = e;
+      this.order.add(e);
+      this.bytes += e.bytes;
+      this.trim();
+      this.peak = Math.max(this.peak, this.bytes);
+    }
+
+    touch(holder, field) {
+      const e = holder.cached && holder.cached[field];
+      if (!e) return;
+      e.use = this.use;
+      this.order.delete(e);
+      this.order.add(e);
+    }
+
+    remove(holder, field) {
+      const e = holder.cached && holder.cached[field];
+      holder[field] = null;
+      if (!e) return;
+      holder.cached[field] = null;
+      this.order.delete(e);
+      this.bytes -= e.bytes;
+    }
+
+    trim() {
+      for (const e of this.order) {
+        if (this.bytes <= this.limit) return;
+        if (e.use !== this.use) this.remove(e.holder, e.field);
+      }
+    }
+  }
+
   class FrameList {
-    constructor(W, H, F, name) {
+    constructor(W, H, F, name, cache) {
       this.width = W;
       this.height = H;
       this.frameCount = F;
@@ -560,11 +664,12 @@
       this.blockRows = Math.ceil(H / 8);
       this.blockCount = this.blocksPerRow * this.blockRows;
       this.records = [];
+      this.cache = cache || new PixelCache();
+      // Called with a record whose picture came but was put out of the cache;
+      // the owner decodes it again and hands it back with setPicture.
+      this.reload = null;
       this.current = newPicture(W, H, OPAQUE_WHITE);
-      // Key patches are rebuilt over each other in record order, apart from
-      // the picture that frameAt hands out.
-      this.rebuildFrame = newPicture(W, H, OPAQUE_WHITE);
-      this.keysRebuilt = 0; // S records rebuilt so far, in record order
+      this.keysMapped = false;
     }
 
     finishRecords() {
@@ -578,7 +683,13 @@
         if (rec.type === 'N' || rec.type === 'S') lastKey = r;
         else rec.key = lastKey;
       });
-      this.keyRecords = this.records.map((rec, r) => (rec.type === 'S' ? r : -1)).filter((r) => r >= 0);
+    }
+
+    finishMaps() {
+      const table = this.pendingTable;
+      this.pendingTable = null;
+      if (table) this.applyBlockTable(table.stream, table.what);
+      this.propagate();
     }
 
     applyBlockTable(stream, what) {
@@ -593,6 +704,7 @@
             const j = dec.next();
             if (j >= this.blockCount) fail(`The ${what} names block ${j} outside its frame.`);
             rec.pos[j] = k + 1;
+            (rec.own || (rec.own = [])).push(j);
           }
         } else if (rec.type === 'D') {
           const n = dec.next();
@@ -602,12 +714,18 @@
           for (let k = 0; k < n; k++) {
             const a = dec.next(), j = dec.next();
             if (a >= R || j >= this.blockCount) fail(`The ${what} names a block outside its frames.`);
-            this.records[a].pos[j] = k + 1;
+            const target = this.records[a];
+            target.pos[j] = k + 1;
+            (target.own || (target.own = [])).push(j);
           }
         }
       }
     }
 
+    // A record's own blocks (those the block table names for it) come from
+    // the last D patch; every other block is as the record before has it,
+    // unless that record is a key patch. Whole maps are copied and the own
+    // blocks put back, as most records name few blocks of their own.
     propagate() {
       let lastD = 0;
       const recs = this.records;
@@ -615,13 +733,16 @@
         const rec = recs[r];
         if (rec.type === 'N') continue;
         if (rec.type === 'D') lastD = r;
-        const prev = recs[r - 1];
-        const inherit = prev.type !== 'S';
-        for (let j = 0; j < this.blockCount; j++) {
-          if (rec.pos[j] !== 0) rec.owner[j] = lastD;
-          else if (inherit) { rec.pos[j] = prev.pos[j]; rec.owner[j] = prev.owner[j]; }
+        const prev = recs[r - 1], own = rec.own || [];
+        if (prev.type !== 'S') {
+          const mine = own.map((j) => rec.pos[j]);
+          rec.pos.set(prev.pos);
+          rec.owner.set(prev.owner);
+          own.forEach((j, i) => { rec.pos[j] = mine[i]; });
         }
+        for (const j of own) rec.owner[j] = lastD;
       }
+      for (const rec of recs) delete rec.own;
     }
 
     // Which pictures to fetch, key pictures first so that dragging can start
@@ -635,31 +756,52 @@
       return first.concat(then);
     }
 
-    // pic: {width, height, data}. A key patch is rebuilt into a whole frame as
-    // soon as it and every key patch before it are in.
+    // pic: {width, height, data}. Pictures come as they are fetched, in any
+    // order, and again when the cache had put them out.
     setPicture(r, pic) {
       const rec = this.records[r];
-      if (!rec || rec.type === 'd' || rec.rebuilt) return;
-      rec.picture = rec.type === 'N' ? reduceWide(pic) : pic;
-      if (rec.type === 'S') this.rebuildKeys();
+      if (!rec || rec.type === 'd') return;
+      // Held only for the frame that asked for it, not one dragged past since.
+      const held = rec.reloading && rec.reloadUse === this.cache.use;
+      rec.arrived = true;
+      rec.reloading = false;
+      this.cache.remove(rec, 'whole');
+      this.cache.put(rec, 'picture', rec.type === 'N' ? reduceWide(pic) : pic, held);
     }
 
-    rebuildKeys() {
-      while (this.keysRebuilt < this.keyRecords.length) {
-        const rec = this.records[this.keyRecords[this.keysRebuilt]];
-        if (!rec.picture) return;
-        const patch = rec.picture, cur = this.rebuildFrame;
-        const perRow = Math.max(1, Math.ceil(patch.width / 8));
+    // Each key patch covers what changed since the key patch before it. The
+    // whole frame of a key record takes every block from the last key patch
+    // up to it that has the block, so that it can be rebuilt from those
+    // patches alone once the cache has put it out. Key records keep in
+    // pos/owner where each block comes from (pos 0: still white).
+    mapKeys() {
+      let prev = null;
+      for (let r = 0; r < this.records.length; r++) {
+        const rec = this.records[r];
+        if (rec.type !== 'S') continue;
         for (let j = 0; j < this.blockCount; j++) {
-          const p = rec.pos[j];
-          if (!p) continue;
-          copyBlock(patch, ((p - 1) % perRow) * 8, Math.trunc((p - 1) / perRow) * 8,
-            cur, (j % this.blocksPerRow) * 8, Math.trunc(j / this.blocksPerRow) * 8);
+          if (rec.pos[j] !== 0) rec.owner[j] = r;
+          else if (prev) { rec.pos[j] = prev.pos[j]; rec.owner[j] = prev.owner[j]; }
         }
-        rec.picture = { width: cur.width, height: cur.height, data: cur.data.slice() };
-        rec.rebuilt = true;
-        this.keysRebuilt++;
+        prev = rec;
       }
+      this.keysMapped = true;
+    }
+
+    // The record's decoded picture, asking for it again when the cache put it
+    // out. `state.missing` counts what a frame waits for.
+    patch(r, state) {
+      const rec = this.records[r];
+      if (rec.picture) { this.cache.touch(rec, 'picture'); return rec.picture; }
+      if (!rec.arrived) return null;
+      state.missing++;
+      // Still wanted by the frame now being put together, when it comes.
+      rec.reloadUse = this.cache.use;
+      if (!rec.reloading && this.reload) {
+        rec.reloading = true;
+        this.reload(r);
+      }
+      return null;
     }
 
     recordAt(t) {
@@ -669,28 +811,68 @@
       return recs.length - 1;
     }
 
-    wholeFrame(rec) {
-      if (!rec.picture || (rec.type === 'S' && !rec.rebuilt)) return null;
-      const p = rec.picture;
-      return p.width === this.width && p.height === this.height ? p : fitToSize(p, this.width, this.height);
+    // The whole frame of a key record (N or S), or null while pictures it
+    // needs are missing.
+    wholeFrame(r, state) {
+      const rec = this.records[r];
+      if (rec.whole) { this.cache.touch(rec, 'whole'); return rec.whole; }
+      if (rec.type === 'N') {
+        const p = this.patch(r, state);
+        if (!p) return null;
+        if (p.width === this.width && p.height === this.height) return p;
+        this.cache.put(rec, 'whole', fitToSize(p, this.width, this.height), true);
+        return rec.whole;
+      }
+      if (!this.keysMapped) this.mapKeys();
+      // Every key patch up to this one must have come; then each block is
+      // copied from the patch that last changed it.
+      const patches = new Map();
+      let waiting = false;
+      for (const k of new Set(rec.owner.filter((o, j) => rec.pos[j] !== 0))) {
+        const p = this.patch(k, state);
+        if (!p) waiting = true;
+        else patches.set(k, p);
+      }
+      for (let k = 0; k < r; k++) if (this.records[k].type === 'S' && !this.records[k].arrived) waiting = true;
+      if (waiting) return null;
+      const out = newPicture(this.width, this.height, OPAQUE_WHITE);
+      for (let j = 0; j < this.blockCount; j++) {
+        const pos = rec.pos[j];
+        if (!pos) continue;
+        const p = patches.get(rec.owner[j]);
+        const perRow = Math.max(1, Math.ceil(p.width / 8));
+        copyBlock(p, ((pos - 1) % perRow) * 8, Math.trunc((pos - 1) / perRow) * 8,
+          out, (j % this.blocksPerRow) * 8, Math.trunc(j / this.blocksPerRow) * 8);
+      }
+      this.cache.put(rec, 'whole', out, true);
+      return out;
     }
 
     // The frame shown at timeline index t, or null when the list has no
-    // records or the pictures it needs have not arrived. Blocks of patches
-    // still on their way are left as the key frame shows them.
+    // records or the pictures it needs are not in (the first time, or again
+    // after the cache put them out: they are then asked for with reload).
+    // Blocks of difference patches still on their way the first time are
+    // left as the key frame shows them.
     frameAt(t) {
       const r = this.recordAt(t);
       if (r < 0) return null;
+      this.cache.begin();
+      const state = { missing: 0 };
       const rec = this.records[r];
-      if (rec.type === 'N' || rec.type === 'S') return this.wholeFrame(rec);
-      const key = this.wholeFrame(this.records[rec.key]);
-      if (!key) return null;
+      if (rec.type === 'N' || rec.type === 'S') return this.wholeFrame(r, state);
+      const key = this.wholeFrame(rec.key, state);
+      const patches = new Map();
+      for (const k of new Set(rec.owner.filter((o, j) => rec.pos[j] !== 0))) {
+        const p = this.patch(k, state);
+        if (p) patches.set(k, p);
+      }
+      if (!key || state.missing) return null;
       const cur = this.current;
       cur.data.set(key.data);
       for (let j = 0; j < this.blockCount; j++) {
         const p = rec.pos[j];
         if (!p) continue;
-        const patch = this.records[rec.owner[j]].picture;
+        const patch = patches.get(rec.owner[j]);
         if (!patch) continue;
         const perRow = Math.max(1, Math.ceil(patch.width / 8));
         copyBlock(patch, ((p - 1) % perRow) * 8, Math.trunc((p - 1) / perRow) * 8,
@@ -1463,6 +1645,11 @@
       this.sounds = [];
       this.frameLists = [];
       this.videoCanvases = new Map();
+      // Decoded frames of all videos share one bound; the fetched files stay
+      // (they are a fraction of the size) to be decoded again when needed.
+      // A page may set its own bound before the script runs.
+      this.pixelCache = new PixelCache(this.win.tavlinFrameCacheBytes);
+      this.frameFiles = new Map();
       this.dirty = true;
       this.buildStage(applet);
     }
@@ -1601,16 +1788,32 @@
         param: (text) => this.element.dispatchEvent(new CustomEvent('tavlin-param', { detail: { text }, bubbles: true })),
       });
       // Frame lists are small; they come first so that the stage knows its frames.
-      const lists = await Promise.all(Array.from({ length: content.videoCount }, async (_, i) => {
-        const name = `v${i.toString(16)}.txt`;
+      const listNames = Array.from({ length: content.videoCount }, (_, i) => `v${i.toString(16)}.txt`);
+      const readable = (name, step) => {
         try {
-          return parseFrameList(await this.file(name), name);
+          return step();
         } catch (e) {
           if (e instanceof TavlinError) throw e;
           throw new TavlinError(`The frame list "${name}" cannot be read.`);
         }
+      };
+      const lists = await Promise.all(listNames.map(async (name) => {
+        const bytes = await this.file(name);
+        return readable(name, () => readFrameList(bytes, name, this.pixelCache));
       }));
+      // The first picture of each video is on its way while the block maps
+      // are worked out, and is decoded before the others start.
+      const early = new Map();
+      for (const list of lists) {
+        const first = list.records[0];
+        if (!first || !first.file || early.has(first.file)) continue;
+        const fetching = this.file(first.file);
+        fetching.catch(() => {}); // its own job reports a failure
+        early.set(first.file, fetching);
+      }
+      lists.forEach((list, i) => readable(listNames[i], () => list.finishMaps()));
       this.frameLists = lists;
+      for (const list of lists) list.reload = (r) => this.reloadFrame(list, r);
       const coded = [];
       for (const o of content.objects) {
         const list = o.kind === KIND_VIDEO && o.video >= 0 ? lists[o.video] : null;
@@ -1622,7 +1825,7 @@
       p.start();
       this.loop();
 
-      const jobs = [];
+      const jobs = [], lead = [];
       content.pictures.forEach((name, i) => jobs.push(async () => {
         this.pictures[i] = await decodeBitmap(await this.file(name)).catch(() => fail(`The picture "${name}" cannot be decoded.`));
         this.requestDraw();
@@ -1634,11 +1837,14 @@
         for (const r of list.pictureOrder()) (list.records[r].type === 'D' ? diffs : keys).push([list, r]);
       });
       for (const [list, r] of keys.concat(diffs)) {
-        jobs.push(async () => {
+        const first = r === 0 && early.has(list.records[r].file);
+        (first ? lead : jobs).push(async () => {
           const file = list.records[r].file;
           let pixels;
           try {
-            pixels = await decodePixels(await this.file(file));
+            const bytes = await (first ? early.get(file) : this.file(file));
+            if (!this.files || !this.files.has(file)) this.frameFiles.set(file, bytes);
+            pixels = await decodePixels(bytes);
           } catch (e) {
             fail(e instanceof TavlinError && !/decoded/.test(e.message) ? e.message : `The frame picture "${file}" cannot be decoded.`);
           }
@@ -1646,6 +1852,7 @@
           this.requestDraw();
         });
       }
+      jobs.unshift(...lead);
       let done = 0;
       const total = jobs.length;
       // With data.jar its download was the first half of the bar; the
@@ -1662,8 +1869,24 @@
           report(++done);
         }
       };
-      await Promise.all(Array.from({ length: Math.min(LOAD_CONCURRENCY, total) }, worker));
+      // The first frames alone, so that they do not share the line.
+      while (next < lead.length) {
+        await jobs[next++]();
+        report(++done);
+      }
+      await Promise.all(Array.from({ length: Math.min(LOAD_CONCURRENCY, total - next) }, worker));
       this.element.setAttribute('data-tavlin-state', 'ready');
+    }
+
+    // A frame picture the cache put out, decoded again from its file.
+    reloadFrame(list, r) {
+      const file = list.records[r].file;
+      const bytes = this.frameFiles.get(file) || (this.files && this.files.get(file));
+      if (!bytes) return;
+      decodePixels(bytes).then((pixels) => {
+        list.setPicture(r, pixels);
+        this.requestDraw();
+      }, () => { list.records[r].reloading = false; });
     }
 
     // --- sound and links ---
@@ -1803,6 +2026,7 @@
         if (!this.dirty) return;
         this.dirty = false;
         const t0 = this.win.performance.now();
+        this.waiting = false;
         this.draw();
         this.lastDrawMs = this.win.performance.now() - t0;
         this.element.setAttribute('data-tavlin-frame', String(this.presentation.currentFrame));
@@ -1836,8 +2060,13 @@
       const list = o.video >= 0 ? this.frameLists[o.video] : null;
       if (!list || !o.ranges.length || !list.width || !list.height) return;
       const pic = list.frameAt(this.presentation.currentFrame - o.ranges[0][0]);
-      if (!pic) return;
       let entry = this.videoCanvases.get(index);
+      // While a picture is decoded again, the frame shown before stays.
+      if (!pic) {
+        this.waiting = true;
+        if (entry && entry.shown) this.ctx.drawImage(entry.canvas, o.x, o.y, o.width, o.height);
+        return;
+      }
       if (!entry) {
         const canvas = this.doc.createElement('canvas');
         canvas.width = list.width;
@@ -1848,6 +2077,7 @@
       }
       new Uint32Array(entry.image.data.buffer).set(pic.data);
       entry.ctx.putImageData(entry.image, 0, 0);
+      entry.shown = true;
       this.ctx.imageSmoothingEnabled = true;
       this.ctx.drawImage(entry.canvas, o.x, o.y, o.width, o.height);
     }
@@ -1941,7 +2171,7 @@
     CONTENT_KEY_FIRST, CONTENT_KEY_SECOND, CONTENT_HEADER_WORD, contentKeyText, TavlinError,
     ncrfUnwrap, ncrfWrap, desParityKey, desKeySchedule, desCbc, parseContent,
     KIND_VIDEO, KIND_IMAGE, KIND_PATH, EVENT_PLAY, EVENT_JUMP, EVENT_SOUND, EVENT_LINK, EVENT_PARAM,
-    BlockIndexDecoder, parseFrameList, FrameList, newPicture, scaleAveraged, fitToSize, reduceWide,
+    BlockIndexDecoder, parseFrameList, FrameList, PixelCache, FRAME_CACHE_BYTES, newPicture, scaleAveraged, fitToSize, reduceWide,
     muLawDecode, parseSunAudio, crc32, unzip, safeEntryName, ZIP_LIMITS, Path,
     Presentation, visibleAt, parseParams, safeLinkUrl, appletConfig,
     Viewer, start, startWhenReady, decodePixels, viewers: [],

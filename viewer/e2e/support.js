@@ -1,22 +1,27 @@
 'use strict';
 // What the browser tests share: the command-line tool, a project made on the
-// spot with an FFmpeg-made video, "tavlin serve" as a child process, and
-// Debian's Chromium through playwright-core.
+// spot with an FFmpeg-made video, "tavlin serve" as a child process, and the
+// browsers driven the same way: Debian's Chromium through playwright-core,
+// Debian's Firefox ESR through puppeteer-core over WebDriver BiDi.
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { spawn, spawnSync } = require('node:child_process');
 
 const CHROMIUM = process.env.TAVLIN_CHROMIUM || '/usr/bin/chromium';
+const FIREFOX = process.env.TAVLIN_FIREFOX || '/usr/bin/firefox-esr';
 const CLI = process.env.TAVLIN_CLI || path.resolve(__dirname, '../../build/bin/tavlin');
 
-// Why the browser tests cannot run here, or null.
-function missingPiece() {
-  if (!fs.existsSync(CHROMIUM)) return `no Chromium at ${CHROMIUM} (scripts/install-deps installs the package "chromium")`;
+// Why the browser tests cannot run here in `browser` ("chromium" or
+// "firefox"), or null.
+function missingPiece(browser = 'chromium') {
+  const [exe, pkg, module] = browser === 'firefox' ? [FIREFOX, 'firefox-esr', 'puppeteer-core']
+    : [CHROMIUM, 'chromium', 'playwright-core'];
+  if (!fs.existsSync(exe)) return `no ${browser} at ${exe} (scripts/install-deps installs the package "${pkg}")`;
   try {
-    require.resolve('playwright-core');
+    require.resolve(module);
   } catch (e) {
-    return 'playwright-core is not installed (run "npm ci" in viewer/, as scripts/install-deps does)';
+    return `${module} is not installed (run "npm ci" in viewer/, as scripts/install-deps does)`;
   }
   if (!fs.existsSync(CLI)) return `no tavlin tool at ${CLI} (build it, or set TAVLIN_CLI)`;
   if (spawnSync('ffmpeg', ['-version']).status !== 0) return 'no ffmpeg to make the test video';
@@ -96,17 +101,121 @@ function serve(dir) {
   });
 }
 
+const CHROMIUM_ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+  '--disable-background-networking', '--disable-component-update', '--disable-sync'];
+
+// The browser under test, whichever it is: pages opened with the init
+// scripts added so far, a popup awaited, closing. Pages offer goto, url,
+// title, evaluate(fn, arg), waitForFunction(fn, timeout, arg),
+// waitForSelector(selector, timeout), waitForTimeout, mouse (move with
+// steps, down, up, click), swipe(from, to) with one finger, throttle(on) for
+// a slow line (false where the browser cannot), and close.
+async function openBrowser(name, userDataDir) {
+  return name === 'firefox' ? launchFirefox(userDataDir) : launchBrowser(userDataDir);
+}
+
 async function launchBrowser(userDataDir) {
   const { chromium } = require('playwright-core');
   // The machine's network is closed: no background connections, no updates.
-  return chromium.launchPersistentContext(userDataDir, {
-    executablePath: CHROMIUM,
-    headless: true,
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-    viewport: { width: 800, height: 700 },
-    hasTouch: true,
+  const context = await chromium.launchPersistentContext(userDataDir, {
+    executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS, viewport: { width: 800, height: 700 }, hasTouch: true,
   });
+  const wrap = (page) => {
+    let cdp = null;
+    const session = async () => cdp || (cdp = await context.newCDPSession(page));
+    return {
+      goto: (url) => page.goto(url), url: () => page.url(), title: () => page.title(), close: () => page.close(),
+      evaluate: (fn, arg) => page.evaluate(fn, arg),
+      waitForFunction: (fn, timeout, arg) => page.waitForFunction(fn, arg, { timeout }),
+      waitForSelector: (sel, timeout) => page.waitForSelector(sel, { timeout }),
+      waitForTimeout: (ms) => page.waitForTimeout(ms),
+      waitForLoad: () => page.waitForLoadState(),
+      mouse: page.mouse,
+      async swipe(from, to) {
+        const s = await session();
+        await s.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [from] });
+        for (let i = 1; i <= 12; i++) {
+          const p = { x: from.x + ((to.x - from.x) * i) / 12, y: from.y + ((to.y - from.y) * i) / 12 };
+          await s.send('Input.dispatchTouchEvent', { type: 'touchMove', touchPoints: [p] });
+        }
+        await s.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+      },
+      async throttle(on) {
+        const s = await session();
+        await s.send('Network.enable');
+        await s.send('Network.emulateNetworkConditions', on
+          ? { offline: false, latency: 60, downloadThroughput: 400000, uploadThroughput: 400000 }
+          : { offline: false, latency: 0, downloadThroughput: -1, uploadThroughput: -1 });
+        return true;
+      },
+      async noCache() { await (await session()).send('Network.setCacheDisabled', { cacheDisabled: true }); },
+    };
+  };
+  return {
+    name: 'chromium',
+    addInitScript: (fn) => context.addInitScript(fn),
+    async newPage(opts = {}) {
+      const page = await context.newPage();
+      if (opts.viewport) await page.setViewportSize(opts.viewport);
+      const w = wrap(page);
+      if (opts.noCache) await w.noCache();
+      return w;
+    },
+    waitForPopup: (timeout) => context.waitForEvent('page', { timeout }).then(wrap),
+    close: () => context.close(),
+  };
 }
 
-module.exports = { CLI, CHROMIUM, LAYOUT, missingPiece, tavlin, scratch, makeProject, serve, launchBrowser };
+async function launchFirefox(userDataDir) {
+  const puppeteer = require('puppeteer-core');
+  fs.mkdirSync(userDataDir, { recursive: true });
+  const browser = await puppeteer.launch({
+    browser: 'firefox', executablePath: FIREFOX, headless: true, userDataDir,
+    defaultViewport: { width: 800, height: 700 },
+    // Touch events as on a phone; no connections out of a closed network.
+    extraPrefsFirefox: {
+      'dom.w3c_touch_events.enabled': 1, 'network.captive-portal-service.enabled': false,
+      'app.update.enabled': false, 'browser.safebrowsing.update.enabled': false,
+      // performance.now() to the microsecond, as in Chromium, for the timings reported.
+      'privacy.reduceTimerPrecision': false,
+    },
+  });
+  const scripts = [];
+  const timed = (promise, timeout, what) => Promise.race([promise, new Promise((_, reject) =>
+    setTimeout(() => reject(new Error(`${what}: timed out after ${timeout} ms`)), timeout).unref())]);
+  const wrap = (page) => ({
+    goto: (url) => page.goto(url), url: () => page.url(), title: () => page.title(), close: () => page.close(),
+    evaluate: (fn, arg) => page.evaluate(fn, arg),
+    waitForFunction: (fn, timeout, arg) => page.waitForFunction(fn, { timeout, polling: 'raf' }, arg),
+    waitForSelector: (sel, timeout) => page.waitForSelector(sel, { timeout }),
+    waitForTimeout: (ms) => new Promise((resolve) => setTimeout(resolve, ms)),
+    waitForLoad: () => page.waitForFunction(() => document.readyState === 'complete', { timeout: 10000 }),
+    mouse: page.mouse,
+    async swipe(from, to) {
+      await page.touchscreen.touchStart(from.x, from.y);
+      for (let i = 1; i <= 12; i++) {
+        await page.touchscreen.touchMove(from.x + ((to.x - from.x) * i) / 12, from.y + ((to.y - from.y) * i) / 12);
+      }
+      await page.touchscreen.touchEnd();
+    },
+    async throttle() { return false; },
+  });
+  return {
+    name: 'firefox',
+    addInitScript: (fn) => { scripts.push(fn); },
+    async newPage(opts = {}) {
+      const page = await browser.newPage();
+      for (const fn of scripts) await page.evaluateOnNewDocument(fn);
+      if (opts.viewport) await page.setViewport(Object.assign({ hasTouch: true }, opts.viewport));
+      if (opts.noCache) await page.setCacheEnabled(false);
+      return wrap(page);
+    },
+    waitForPopup: (timeout) => timed(new Promise((resolve) => {
+      browser.once('targetcreated', async (t) => resolve(wrap(await t.page())));
+    }), timeout, 'waiting for a new window'),
+    close: () => browser.close(),
+  };
+}
+
+module.exports = { CLI, CHROMIUM, FIREFOX, LAYOUT, missingPiece, tavlin, scratch, pathBlock, makeProject, serve, openBrowser,
+  launchBrowser, launchFirefox };

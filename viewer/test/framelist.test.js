@@ -24,8 +24,15 @@ function decodeAll(bytes) {
 
 test('block index coder: round trips, a single value spends no bits, damage is refused', () => {
   const r = rng(7);
-  for (const values of [[0], [5, 5, 5, 5], [0, 1], [65535, 0, 65535], Array.from({ length: 3000 }, () => Math.floor(r() * r() * 1200))]) {
+  // Fibonacci counts give codes of up to 20 bits, past what is looked up at once.
+  const fib = [1, 1];
+  while (fib.length < 21) fib.push(fib[fib.length - 1] + fib[fib.length - 2]);
+  const deep = fib.flatMap((n, v) => new Array(n).fill(v * 37)).sort(() => r() - 0.5);
+  for (const values of [[0], [5, 5, 5, 5], [0, 1], [65535, 0, 65535], Array.from({ length: 3000 }, () => Math.floor(r() * r() * 1200)), deep]) {
     assert.deepEqual(decodeAll(encodeBlockIndices(values)), values);
+    // Cut anywhere, the stream is refused rather than read wrong.
+    const whole = encodeBlockIndices(values);
+    if (values.length > 100) assert.throws(() => decodeAll(whole.subarray(0, whole.length - 3)), /cut short/);
   }
   // count, M = 9 and one leaf: 31 + 16 + 1 + 4 bits, whatever the count.
   assert.equal(encodeBlockIndices(new Array(1000).fill(9)).length, Math.ceil(52 / 8));
