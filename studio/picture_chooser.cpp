@@ -257,6 +257,8 @@ bool PictureChooser::loadNextThumbnail() {
         e.height = found.height;
         e.looked = true;
         drawCell(i);
+        // The cell's frame overlaps the grid's own at the edges.
+        if (Canvas* back = canvas()) back->FrameRect(kGridX, kGridY, kColumns * kCell, kRows * kCell, 0x000000);
         int32_t c = i - first;
         RefreshRect(kGridX + kCell * (c % kColumns), kGridY + kCell * (c / kColumns), kCell + 1, kCell + 1);
         return true;

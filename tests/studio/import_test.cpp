@@ -79,6 +79,16 @@ void whenShown(const QString& title, std::function<void(Window*)> act) {
     QTimer::singleShot(30, *poll);
 }
 
+// The whole window, native controls included, beside the test program for a
+// person to look at.
+void screenshot(Window& w, const char* name) {
+    if (QWidget* frame = w.widget()) {
+        frame->show();
+        QTest::qWait(50);
+        frame->grab().save(QString::fromStdString(joinPath(QCoreApplication::applicationDirPath().toStdString(), name)));
+    }
+}
+
 class ImportTest : public StudioTest {
 protected:
     void SetUp() override {
@@ -253,6 +263,7 @@ TEST_F(ImportTest, StillPicturesMakeAFrameListThatReopensWithItsNames) {
         editor->OnControl(StillListEditor::kMoveUp);
         editor->OnControl(StillListEditor::kMoveUp);  // not past the top
         EXPECT_EQ(editor->pictures(), stills);
+        screenshot(*editor, "still_list_editor.png");
         editor->OnControl(StillListEditor::kOk);
     });
     ASSERT_TRUE(videoCommand(*window));
@@ -384,10 +395,7 @@ TEST_F(ImportTest, TheChooserListsFoldersFirstAndDecodesThumbnailsLazily) {
     EXPECT_EQ(find("flat.png").width, 300);
     EXPECT_FALSE(find("fake.jpg").thumbnail);
     EXPECT_EQ(find("fake.jpg").width, 1);
-    QImage(reinterpret_cast<const uchar*>(chooser.canvas()->image().pixels.data()), chooser.canvas()->width(),
-           chooser.canvas()->height(), QImage::Format_ARGB32)
-        .save(QString::fromStdString(joinPath(QCoreApplication::applicationDirPath().toStdString(),
-                                              "picture_chooser.png")));
+    screenshot(chooser, "picture_chooser.png");
 
     // Selection: Shift with nothing selected selects nothing; Control toggles.
     auto cell = [](int32_t index) { return QPoint(50 + 100 * (index % 5), 35 + 50 + 100 * (index / 5)); };
