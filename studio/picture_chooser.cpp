@@ -58,6 +58,10 @@ public:
         order_.splice(order_.begin(), order_, it->second.second);
         return &it->second.first;
     }
+    void clear() {
+        map_.clear();
+        order_.clear();
+    }
     void put(const Key& key, CachedThumbnail value) {
         if (auto it = map_.find(key); it != map_.end()) {
             it->second.first = std::move(value);
@@ -129,6 +133,8 @@ std::unique_ptr<Image> readJpegThumbnail(const std::string& path, int32_t* width
 
 }  // namespace
 
+void clearThumbnailCache() { cache().clear(); }
+
 void thumbnailSize(int32_t w, int32_t h, int32_t* tw, int32_t* th) {
     *tw = kThumbWidth;
     *th = int32_t(int64_t(h) * kThumbWidth / std::max(w, 1));
@@ -172,7 +178,13 @@ PictureChooser::PictureChooser(Window* parent, bool multiple)
     ShowControls();
 }
 
-PictureChooser::~PictureChooser() = default;
+PictureChooser::~PictureChooser() {
+    // The widget may be deleted later than this object; its timer must not call back.
+    if (timer_) {
+        timer_->stop();
+        timer_->disconnect();
+    }
+}
 
 void PictureChooser::showFolder(const std::string& path) {
     SetCursor(kCursorWait);

@@ -11,10 +11,11 @@
 #include <string>
 #include <vector>
 
+#include <QPointer>
+#include <QTimer>
+
 #include "media/image.h"
 #include "ui/window.h"
-
-class QTimer;
 
 namespace tavlin {
 
@@ -39,6 +40,9 @@ void thumbnailSize(int32_t w, int32_t h, int32_t* tw, int32_t* th);
 // decoded at a reduced scale; other formats through the media registry.
 // Null when it cannot be read.
 std::unique_ptr<Image> readThumbnail(const std::string& path, int32_t* width, int32_t* height);
+
+// Forgets every kept thumbnail (benchmarks measure a cold start with it).
+void clearThumbnailCache();
 
 class PictureChooser : public ModalWindow {
 public:
@@ -81,7 +85,8 @@ private:
     std::string folder_;
     std::vector<PictureEntry> entries_;
     Slider* slider_ = nullptr;
-    QTimer* timer_ = nullptr;
+    // Owned by the client widget, which may outlive this window object.
+    QPointer<QTimer> timer_;
 };
 
 // Runs the chooser modally from `startFolder` (the current folder when empty).

@@ -93,7 +93,7 @@ void StillListEditor::preview() {
             }
             w = std::max(w, 1);
             h = std::max(h, 1);
-            std::unique_ptr<Image> shown = scaleNearest(*picture, w, h);
+            std::unique_ptr<Image> shown = scaleAveraged(*picture, w, h);
             if (shown) back->DrawImage(previewX_ + (previewW_ - w) / 2, previewY_ + (previewH_ - h) / 2, w, h, *shown);
         }
     }
