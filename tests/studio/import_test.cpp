@@ -85,7 +85,8 @@ void screenshot(Window& w, const char* name) {
     if (QWidget* frame = w.widget()) {
         frame->show();
         QTest::qWait(50);
-        frame->grab().save(QString::fromStdString(joinPath(QCoreApplication::applicationDirPath().toStdString(), name)));
+        frame->grab().save(
+            QString::fromStdString(joinPath(QCoreApplication::applicationDirPath().toStdString(), name)));
     }
 }
 
@@ -192,7 +193,8 @@ TEST_F(ImportTest, BadMediaAskForAnotherFileOrLeaveTheDocumentAsItWas) {
 TEST_F(ImportTest, SoundsBecomeEventsAndAnOverlapKeepsOnlyTheSound) {
     auto beep = [&](const std::string& name) {
         std::string path = scratch.file(name);
-        std::string cmd = "ffmpeg -loglevel error -y -f lavfi -i sine=frequency=440:duration=0.5 -ar 8000 '" + path + "'";
+        std::string cmd =
+            "ffmpeg -loglevel error -y -f lavfi -i sine=frequency=440:duration=0.5 -ar 8000 '" + path + "'";
         EXPECT_EQ(std::system(cmd.c_str()), 0);
         return path;
     };
@@ -268,8 +270,8 @@ TEST_F(ImportTest, StillPicturesMakeAFrameListThatReopensWithItsNames) {
     });
     ASSERT_TRUE(videoCommand(*window));
     const std::string list = scratch.file("tmp/vn0.txt");
-    EXPECT_EQ(test::readAll(list), "533 400 3 3\nN 0 " + stills[0] + "\nN 1 " + stills[1] + "\nN 2 " + stills[2] +
-                                       "\n-\n");
+    EXPECT_EQ(test::readAll(list),
+              "533 400 3 3\nN 0 " + stills[0] + "\nN 1 " + stills[1] + "\nN 2 " + stills[2] + "\n-\n");
     ASSERT_EQ(doc().videoResources.size(), 1u);
     ASSERT_EQ(doc().objects.size(), 1u);
     EXPECT_EQ(doc().objects[0]->width, 533);
