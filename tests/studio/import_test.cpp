@@ -67,16 +67,18 @@ void ffmpegPicture(const std::string& path, int32_t w, int32_t h, const char* so
 
 // Waits for the window titled `title` to show, then runs `act` on it.
 void whenShown(const QString& title, std::function<void(Window*)> act) {
+    // Only the pending timer holds the poll, so it goes once the window was found.
     auto poll = std::make_shared<std::function<void()>>();
-    *poll = [title, act, poll] {
+    std::weak_ptr<std::function<void()>> weak = poll;
+    *poll = [title, act, weak] {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (w->isVisible() && w->windowTitle() == title) {
                 act(Window::FromWidget(w));
                 return;
             }
-        QTimer::singleShot(30, *poll);
+        if (auto again = weak.lock()) QTimer::singleShot(30, [again] { (*again)(); });
     };
-    QTimer::singleShot(30, *poll);
+    QTimer::singleShot(30, [poll] { (*poll)(); });
 }
 
 // The whole window, native controls included, beside the test program for a
