@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +23,8 @@
 #include "document/project_file.h"
 #include "document/project_text.h"
 #include "document/video_object.h"
+#include "import/media_import.h"
+#include "media/media_registry.h"
 #include "media/image/image_formats.h"
 #include "base/paths.h"
 #include "core/prompts.h"
@@ -319,16 +322,76 @@ int map(const Args& args) {
     return 0;
 }
 
+// Imports a picture, video or sound the way the studio's commands do, then
+// saves the project (over itself unless -o names another file).
+int add(const Args& args) {
+    const char* usage = "usage: tavlin project add PROJECT.tvl MEDIA [--at X Y] [--frame N] [-o OUT.tvl]";
+    std::vector<std::string> words;
+    std::optional<std::pair<int32_t, int32_t>> at;
+    std::optional<int32_t> frame;
+    std::string out;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--at") {
+            int32_t x = 0, y = 0;
+            if (i + 2 >= args.size() || !parseInt(args[i + 1], &x) || !parseInt(args[i + 2], &y))
+                return fail("project add", "--at needs two numbers X Y");
+            at = std::make_pair(x, y);
+            i += 2;
+        } else if (a == "--frame") {
+            int32_t n = 0;
+            if (i + 1 >= args.size() || !parseInt(args[i + 1], &n))
+                return fail("project add", "--frame needs a number");
+            frame = n;
+            i += 1;
+        } else if (a == "-o") {
+            if (i + 1 >= args.size()) return fail("project add", "-o needs a file name");
+            out = args[++i];
+        } else {
+            words.push_back(a);
+        }
+    }
+    if (words.size() != 2) return fail("project add", usage);
+    // Stored as a full path, so the project finds it from wherever it is opened.
+    std::error_code ec;
+    std::string media = std::filesystem::absolute(words[1], ec).lexically_normal().string();
+    if (ec) media = words[1];
+    if (out.empty()) out = words[0];
+    int status = 0;
+    auto doc = openProject(words[0], &status);
+    if (!doc) return status;
+    if (frame) {
+        if (*frame < 0 || *frame >= doc->length)
+            return fail(std::to_string(*frame),
+                        "not a frame of the project (0.." + std::to_string(doc->length - 1) + ")");
+        doc->currentFrame = *frame;
+    }
+    int32_t x = at ? at->first : -1, y = at ? at->second : -1;
+    bool done = false;
+    if (fileNameOf(media) != "tavlin.txt" && findVideoFormat(media))
+        done = importVideo(*doc, media, x, y);
+    else if (findImageFormat(media))
+        done = importImage(*doc, media, x, y);
+    else if (findAudioFormat(media))
+        done = importSound(*doc, media);
+    else
+        return fail(media, "not a picture, video or sound this tool knows by its name");
+    if (!done) return fail(media, "not added");
+    if (!saveProjectFile(*doc, out)) return fail(out, "cannot write the file");
+    return 0;
+}
+
 }  // namespace
 
 int projectCommand(const Args& args) {
-    if (args.empty()) return fail("project", "usage: tavlin project info|normalize|render|map ... (see tavlin --help)");
+    if (args.empty()) return fail("project", "usage: tavlin project info|normalize|render|map|add ... (see tavlin --help)");
     PromptsScope scope;
     Args rest(args.begin() + 1, args.end());
     if (args[0] == "info") return info(rest);
     if (args[0] == "normalize") return normalize(rest);
     if (args[0] == "render") return render(rest);
     if (args[0] == "map") return map(rest);
+    if (args[0] == "add") return add(rest);
     return fail("project", "unknown command '" + args[0] + "' (see tavlin --help)");
 }
 

@@ -31,6 +31,8 @@
 #include "ui/cursors.h"
 #include "ui/dialog.h"
 #include "studio/dimension_dialog.h"
+#include "studio/import_commands.h"
+#include "import/media_import.h"
 #include "ui/menu.h"
 #include "ui/platform.h"
 #include "studio/publishing_commands.h"
@@ -473,9 +475,21 @@ void MainWindow::showCursor(const std::string& picture) {
     SetCursor(id);
 }
 
-int32_t MainWindow::ImportMedia(OpenKind, const std::string& path, int32_t, int32_t) {
-    ShowMessage("%s", withPath(str("e_cant_open"), path).c_str());
-    return 0;
+int32_t MainWindow::ImportMedia(OpenKind kind, const std::string& path, int32_t dropX, int32_t dropY) {
+    if (!doc_) NewDocument();
+    // A drop point is in the window; the object is centred on the stage point under it.
+    int32_t x = dropX < 0 || dropY < 0 ? -1 : stageX(dropX);
+    int32_t y = dropX < 0 || dropY < 0 ? -1 : stageY(dropY);
+    bool done = false;
+    if (kind == OpenKind::Image)
+        done = importImage(*doc_, path, x, y);
+    else if (kind == OpenKind::Video)
+        done = importVideo(*doc_, path, x, y);
+    else if (kind == OpenKind::Sound)
+        done = importSound(*doc_, path);
+    else
+        ShowMessage("%s", withPath(str("e_cant_open"), path).c_str());
+    return done ? 1 : 0;
 }
 
 int32_t MainWindow::Open(const std::string& given, int32_t dropX, int32_t dropY) {
@@ -638,7 +652,7 @@ void MainWindow::refreshToolbox() {
 void MainWindow::openFromDialog() {
     std::string filter = filterList({"TAVLIN files (*.tvl, tavlin.txt)", "*.tvl;tavlin.txt",
                                      "TAVLIN Content (tavlin.txt)", "tavlin.txt", "QMB files", "*.qmb"});
-    filter = joinFilters(joinFilters(filter, videoFilter()), imageFilter());
+    filter = joinFilters(joinFilters(joinFilters(filter, videoFilter()), imageFilter()), audioFilter());
     std::optional<std::string> path = prompts().openFile(filter, doc_ ? doc_->fileName : std::string());
     if (path && !path->empty()) Open(*path, -1, -1);
 }
@@ -695,10 +709,10 @@ const std::vector<MainWindow::CommandEntry>& MainWindow::Commands() {
         {kCmdOpenWebFolder, always, [](W& w) { w.openWebFolder(); }},
         {kCmdRecent, always, [](W& w) { showRecentFilesDialog(w, recentFiles()); }},
         {kCmdAlbum, always, [](W& w) { runPublishingCommand(w, kCmdAlbum); }},
-        {kCmdImportVideo, nullptr, nullptr},
-        {kCmdImportImage, nullptr, nullptr},
+        {kCmdImportVideo, withDocument, [](W& w) { videoCommand(w); }},
+        {kCmdImportImage, withDocument, [](W& w) { imageCommand(w); }},
         {kCmdAddPath, withDocument, [](W& w) { addDefaultPath(w); }},
-        {kCmdImportSound, nullptr, nullptr},
+        {kCmdImportSound, withDocument, [](W& w) { soundCommand(w); }},
         {kCmdClose, always,
          [](W& w) {
              if (w.CloseDocument()) w.Destroy();
@@ -707,7 +721,7 @@ const std::vector<MainWindow::CommandEntry>& MainWindow::Commands() {
         {kCmdRedo, [](const W& w) { return w.doc_ && w.doc_->canRedo(); }, [](W& w) { w.doc_->redo(); }},
         {kCmdCut, withSelection, [](W& w) { w.doc_->cutSelected(); }},
         {kCmdCopy, withSelection, [](W& w) { w.doc_->copySelected(); }},
-        {kCmdPaste, withDocument, [](W& w) { w.doc_->paste(); }},
+        {kCmdPaste, withDocument, [](W& w) { pasteCommand(w); }},
         {kCmdDelete, withSelection, [](W& w) { w.doc_->removeSelected(); }},
         {kCmdDimension, withDocument, [](W& w) { w.showDimensionDialog(); }},
         {kCmdSkipInOut, nullptr, nullptr},

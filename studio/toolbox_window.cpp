@@ -1,5 +1,7 @@
 #include "studio/toolbox_window.h"
 
+#include "studio/main_window.h"
+
 #include <QEvent>
 #include <QObject>
 #include <QWidget>
@@ -97,10 +99,7 @@ int32_t ToolboxWindow::ButtonAt(int32_t x, int32_t y) {
     return -1;
 }
 
-bool ToolboxWindow::ButtonAvailable(int32_t index) {
-    // The imports come with the media import commands.
-    return index >= 0 && index < kButtonCount && index != kInsertVideoButton && index != kInsertImageButton;
-}
+bool ToolboxWindow::ButtonAvailable(int32_t index) { return index >= 0 && index < kButtonCount; }
 
 std::unique_ptr<ToolboxWindow> ToolboxWindow::Create(Window* owner, EditorView& view, int32_t x, int32_t y) {
     std::array<const Image*, kButtonCount> pictures{};
@@ -224,7 +223,16 @@ void ToolboxWindow::OnLeftUp(int32_t x, int32_t y, int32_t) {
     held_ = -1;
     heldInside_ = false;
     // Released elsewhere: the press is taken back.
-    if (held >= 0 && ButtonAt(x, y) == held) toolboxCommand(view_, held);
+    if (held >= 0 && ButtonAt(x, y) == held) {
+        // Inserting media is the main window's import command.
+        auto* main = dynamic_cast<MainWindow*>(&view_);
+        if (main && held == kInsertVideoButton)
+            main->Command(kCmdImportVideo);
+        else if (main && held == kInsertImageButton)
+            main->Command(kCmdImportImage);
+        else
+            toolboxCommand(view_, held);
+    }
     // The command may have closed this window along with its owner.
     if (exists()) Redraw();
 }

@@ -26,11 +26,17 @@ bool ClipboardSetText(const std::string& text) {
     return true;
 }
 
-std::unique_ptr<Image> ClipboardGetImage() {
+std::unique_ptr<Image> ClipboardGetImage(bool* tooLarge) {
+    if (tooLarge) *tooLarge = false;
     QClipboard* c = board();
     if (!c) return nullptr;
     QImage q = c->image();
     if (q.isNull()) return nullptr;
+    // Checked before the conversion, which would allocate the absurd size.
+    if (!imageSizeAllowed(q.width(), q.height())) {
+        if (tooLarge) *tooLarge = true;
+        return nullptr;
+    }
     q = q.convertToFormat(QImage::Format_ARGB32);
     auto img = Image::create(q.width(), q.height());
     if (!img) return nullptr;

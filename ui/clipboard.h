@@ -13,8 +13,9 @@ namespace tavlin {
 std::optional<std::string> ClipboardGetText();
 // Replaces the clipboard content by the text.
 bool ClipboardSetText(const std::string& text);
-// A copy of the clipboard's picture (opaque), or null.
-std::unique_ptr<Image> ClipboardGetImage();
+// A copy of the clipboard's picture (opaque), or null. A picture larger than
+// the program holds is not copied; `tooLarge` (when given) says so.
+std::unique_ptr<Image> ClipboardGetImage(bool* tooLarge = nullptr);
 bool ClipboardSetImage(const Image& image);
 
 }  // namespace tavlin

@@ -48,6 +48,8 @@ const char kUsage[] =
     "  project normalize IN.tvl OUT.tvl       read and write back\n"
     "  project render FILE.tvl FRAME OUT.png [--edit]\n"
     "  project map FILE.tvl X Y [--frame F] [--object N]\n"
+    "  project add FILE.tvl MEDIA [--at X Y] [--frame N] [-o OUT.tvl]\n"
+    "                                         a picture, video or sound placed as the studio does\n"
     "                                         the frame a drag to (X, Y) sets, from frame F\n"
     "\n"
     "Publications:\n"

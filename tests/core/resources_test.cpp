@@ -94,7 +94,7 @@ std::set<std::string> expectedStringIds() {
         "title", "newdoc", "e_cant_open", "e_save_file", "save_doc?", "b_save", "b_dont_save",
         "b_cancel", "overwrite_file?", "b_overwrite", "nosrcfile", "e_no_dialog", "e_gen_window",
         "e_invalid_param", "b_open_another", "b_ignore", "b_open", "b_capture", "b_simg",
-        "select_video", "e_gen_image", "e_gen_video", "e_ev_overlap", "openimage",
+        "select_video", "e_gen_image", "e_gen_video", "e_ev_overlap", "e_no_tmp_name", "e_paste_damaged", "openimage",
         "loading_image", "diff_sum_h", "saving", "e_gen_dm", "none", "fixed", "flip", "rotate",
         "lowestq", "normalq", "highestq", "quit_saving", "b_create", "create_dir?",
         "e_cant_mkdir", "max_content_sz", "w_content_large", "e_invalid_dir", "e_bad_template",

@@ -116,9 +116,12 @@ TEST_F(ToolboxTest, ModeButtonsSwitchAndShowTheMode) {
     QTest::mouseRelease(box->client(), Qt::LeftButton, Qt::NoModifier, centre(5));
     EXPECT_FALSE(doc.editMode);
 
-    // The imports are not there yet: greyed and inert.
+    // Inserting a video asks where it comes from; closing the question adds nothing.
     click(*box, 2);
     EXPECT_FALSE(box->DrawnPressed(2));
+    ASSERT_FALSE(prompts.questions.empty());
+    EXPECT_EQ(prompts.questions.back(), text("select_video"));
+    EXPECT_TRUE(doc.objects.empty());
     EXPECT_FALSE(doc.editMode);
 
     click(*box, 1);
