@@ -25,6 +25,10 @@ constexpr uint32_t kExistingFrames = 0xFFFF00;
 constexpr uint32_t kMarkY = 25;
 constexpr int32_t kBarHeight = 12;
 
+// Axis lines as fills (see timeline_bars.cpp).
+void vLine(Canvas& c, int32_t x, int32_t y0, int32_t y1, uint32_t colour) { c.FillRect(x, y0, 1, y1 - y0 + 1, colour); }
+void hLine(Canvas& c, int32_t x0, int32_t x1, int32_t y, uint32_t colour) { c.FillRect(x0, y, x1 - x0 + 1, 1, colour); }
+
 void picture(Canvas& c, const Image* image, int32_t x, int32_t y) {
     if (image && image->width > 0) c.DrawImage(x, y, image->width, image->height, *image);
 }
@@ -33,7 +37,7 @@ void picture(Canvas& c, const Image* image, int32_t x, int32_t y) {
 void codeMark(Canvas& c, int32_t x, uint8_t flags, double zoom) {
     uint32_t colour = (flags & kFixedMark) ? 0xFF0000 : 0x000000;
     if (zoom < 3.0) {
-        c.Line(x, kMarkY, x, kMarkY + 5, colour);
+        vLine(c, x, kMarkY, kMarkY + 5, colour);
         return;
     }
     int32_t y = kMarkY - 2;
@@ -122,8 +126,8 @@ void paintTimeline(Canvas& c, Document& doc, const TimelineLayout& l, const Time
             if (x < TimelineLayout::kLabelWidth) continue;
             if (x >= right) break;
             uint32_t colour = f % 100 == 0 ? 0x000000 : 0xC0C0C0;
-            c.Line(x, TimelineLayout::kRulerHeight, x, l.split - 1, colour);
-            c.Line(x, l.eventTop(), x, bottom - 1, colour);
+            vLine(c, x, TimelineLayout::kRulerHeight, l.split - 1, colour);
+            vLine(c, x, l.eventTop(), bottom - 1, colour);
         }
     }
 
@@ -156,7 +160,7 @@ void paintTimeline(Canvas& c, Document& doc, const TimelineLayout& l, const Time
         picture(c, icon, 42, y + 2);
         c.DrawText(62, y + 1, 76, TimelineLayout::kRowHeight - 2, o.name, 0x000000);
         drawTimelineBar(area, o, y + 4);
-        c.Line(0, y + TimelineLayout::kRowHeight - 1, right - 1, y + TimelineLayout::kRowHeight - 1, kRowLine);
+        hLine(c, 0, right - 1, y + TimelineLayout::kRowHeight - 1, kRowLine);
     }
 
     // The split line, then the event rows in view.
@@ -169,7 +173,7 @@ void paintTimeline(Canvas& c, Document& doc, const TimelineLayout& l, const Time
         picture(c, doc.kindSwitch[size_t(k)] ? pics.check : pics.uncheck, 2, y + 2);
         picture(c, pics.eventIcons[size_t(k)], 42, y + 2);
         c.DrawText(62, y + 1, 76, TimelineLayout::kRowHeight - 2, pics.eventLabels[size_t(k)], 0x000000);
-        c.Line(0, y + TimelineLayout::kRowHeight - 1, right - 1, y + TimelineLayout::kRowHeight - 1, 0x606060);
+        hLine(c, 0, right - 1, y + TimelineLayout::kRowHeight - 1, 0x606060);
     }
     for (const auto& e : doc.events) {
         int32_t row = e->kind() - l.firstEventRow;
@@ -192,12 +196,8 @@ void paintTimeline(Canvas& c, Document& doc, const TimelineLayout& l, const Time
         int32_t x = l.frameX(doc.currentFrame);
         if (x >= TimelineLayout::kLabelWidth - 2 && x < right + 2) {
             int32_t w = truncToInt32(l.zoom);
-            if (l.zoom < 1.0) {
-                c.Line(x, 0, x, bottom - 1, 0xFF0000);
-            } else {
-                c.Line(x, 0, x, bottom - 1, 0xFF0000);
-                c.Line(x + w, 0, x + w, bottom - 1, 0xFF0000);
-            }
+            vLine(c, x, 0, bottom - 1, 0xFF0000);
+            if (l.zoom >= 1.0) vLine(c, x + w, 0, bottom - 1, 0xFF0000);
             c.Polygon({{x - 2, 0}, {x + w / 2, 8}, {x + w + 2, 0}}, 0xFF0000);
         }
     }

@@ -268,5 +268,64 @@ TEST_F(InfoWindowsTest, DragPathLooksAreSetAndRememberedForTheNextPath) {
     EXPECT_EQ(next->curveFlag, 1);
 }
 
+// The shipped descriptions carry every control the windows rely on, of the
+// kind they rely on; each window is shown once for a look at it.
+TEST_F(InfoWindowsTest, EveryWindowFindsItsControlsInTheShippedDescriptions) {
+    ASSERT_TRUE(doc().setLength(100));
+    InfoWindows& info = *window->infoWindows();
+    auto has = [&](InfoPanel& w, int32_t id, auto* kind) {
+        Control* c = w.ControlById(id);
+        EXPECT_NE(dynamic_cast<decltype(kind)>(c), nullptr) << w.dialogName() << " control " << id;
+    };
+    const Edit* edit = nullptr;
+    const Button* button = nullptr;
+    const CheckButton* check = nullptr;
+    const ComboBox* combo = nullptr;
+    const ListBox* list = nullptr;
+    for (int32_t kind : {kVideoObject, kImageObject, kDragPath}) {
+        ObjectInfoWindow& w = *info.objectWindow(kind);
+        for (int32_t id = info::kName; id <= info::kHeight; ++id) has(w, id, edit);
+        has(w, info::kNaturalSize, button);
+        has(w, info::kApplyObject, button);
+        if (kind == kVideoObject) {
+            for (int32_t id : {info::kMediaBox, info::kRecord, info::kStillPictures}) has(w, id, button);
+            has(w, info::kFrameStep, edit);
+        } else if (kind == kImageObject) {
+            has(w, info::kMediaBox, button);
+        } else {
+            for (int32_t s = 0; s < 3; ++s) {
+                has(w, info::kStatePicture + s, button);
+                has(w, info::kStateWidth + s, combo);
+                has(w, info::kStateColour + s, button);
+                has(w, info::kStatePictureRemove + s, button);
+            }
+            has(w, info::kThumbList, list);
+            for (int32_t id : {info::kThumbAdd, info::kThumbRemove}) has(w, id, button);
+            for (int32_t id : {info::kKeepThumb, info::kArrowAtStart, info::kArrowAtEnd, info::kArrowAutomatic,
+                               info::kCurve, info::kGrabFromThumb})
+                has(w, id, check);
+            has(w, info::kThumbDirection, combo);
+            has(w, info::kGrabDistance, combo);
+        }
+    }
+    for (int32_t kind = 0; kind < kEventKinds; ++kind) {
+        EventInfoWindow& w = *info.eventWindow(kind);
+        has(w, info::kWait, edit);
+        has(w, info::kApplyEvent, button);
+        Event* e = doc().addEvent(kind, kind * 10, kind * 10 + 5);
+        info.showEvent(*e);
+        EXPECT_EQ(shown(), &w);
+        test::saveShot(w, w.dialogName());
+    }
+    has(*info.eventWindow(kPlayEvent), info::kInterruptible, check);
+    has(*info.eventWindow(kJumpEvent), info::kTargetList, list);
+    has(*info.eventWindow(kSoundEvent), info::kSoundBox, button);
+    has(*info.eventWindow(kSoundEvent), info::kRepeat, check);
+    has(*info.eventWindow(kLinkEvent), info::kAddress, edit);
+    has(*info.eventWindow(kLinkEvent), info::kWindowName, edit);
+    has(*info.eventWindow(kLinkEvent), info::kWindowSuggestions, list);
+    has(*info.eventWindow(kParamEvent), info::kParamText, edit);
+}
+
 }  // namespace
 }  // namespace tavlin
