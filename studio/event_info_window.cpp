@@ -143,7 +143,7 @@ void EventInfoWindow::onButton(int32_t id) {
     Event* e = target();
     if (!e) return;
     if (id == kApplyEvent) {
-        store();
+        storeAll();
         return;
     }
     switch (kind_) {

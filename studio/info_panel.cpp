@@ -33,12 +33,19 @@ Document* InfoPanel::document() const { return view_.document(); }
 
 void InfoPanel::store() {
     if (!hasTarget()) return;
+    for (int32_t id : typed_) applyText(id);
+    load();
+}
+
+void InfoPanel::storeAll() {
+    if (!hasTarget()) return;
     if (storeFields()) changed();
     load();
 }
 
 void InfoPanel::load() {
     typing_ = false;
+    typed_.clear();
     if (!hasTarget()) return;
     loading_ = true;
     loadFields();
@@ -66,6 +73,7 @@ void InfoPanel::changed() {
 void InfoPanel::OnControl(int32_t id) {
     if (loading_ || !hasTarget() || !document()) return;
     if (isText(id)) {
+        typed_.insert(id);
         applyText(id);
         return;
     }

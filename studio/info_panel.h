@@ -5,6 +5,7 @@
 // and the choice of a media file for a media box.
 
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include "ui/window.h"
@@ -25,9 +26,12 @@ public:
     const std::string& dialogName() const { return dialog_; }
     // Whether the window edits something now.
     virtual bool hasTarget() const = 0;
-    // Reads every field into the target (what Apply does), then shows the
-    // values as kept (clamped numbers included).
+    // Keeps what was typed since the fields were loaded (fields left alone
+    // may be stale and are not written back), then shows the values as kept,
+    // clamped numbers included.
     void store();
+    // Reads every field into the target: what Apply does.
+    void storeAll();
     // Shows the target's values in the fields.
     void load();
     // Forgets the target without touching it (it may be going away).
@@ -75,6 +79,7 @@ private:
     std::string dialog_;
     bool loading_ = false;
     bool typing_ = false;
+    std::set<int32_t> typed_;  // text controls changed since the last load
 };
 
 // The file name of a path without its folder ("" for none).

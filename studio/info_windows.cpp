@@ -49,7 +49,13 @@ void InfoWindows::present(InfoPanel& panel) {
         owner_.GetRect(&mx, &my, &mw, nullptr);
         panel.Move(mx + mw, my);
     }
-    panel.Show(true);
+    // Shown without taking the keyboard from the stage or the timeline, where
+    // the author is still at work.
+    if (QWidget* frame = panel.widget()) {
+        frame->setAttribute(Qt::WA_ShowWithoutActivating);
+        frame->setVisible(true);
+        frame->raise();
+    }
     panel.Refresh();
 }
 

@@ -215,11 +215,11 @@ void ObjectInfoWindow::onButton(int32_t id) {
     MediaObject* o = target();
     if (!o) return;
     if (id == kApplyObject) {
-        store();
+        storeAll();
         return;
     }
     if (id == kNaturalSize) {
-        store();
+        storeAll();
         Size size = o->mediaSize();
         if (size.width != 0 && size.height != 0 && (size.width != o->width || size.height != o->height)) {
             beginChange();
