@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include "document/document.h"
+#include "document/drag_path.h"
 #include "document/event.h"
 #include "document/image_object.h"
 #include "document/media_recount.h"
@@ -191,6 +192,38 @@ TEST_F(TimelineTest, EventsAreDrawnInTheirRowAndNeverOverlapOneOfTheirKind) {
 
     while (doc().canUndo()) doc().undo();
     EXPECT_TRUE(doc().events.empty());
+}
+
+TEST_F(TimelineTest, DragPathPointsMoveInTimeBetweenTheirNeighboursAndTheMarkersFollow) {
+    auto path = std::make_unique<DragPath>(doc());
+    path->addPoint(10, 10, 0, true);
+    path->addPoint(50, 10, 20, true);
+    path->addPoint(90, 10, 40, true);
+    path->ranges = {{0, 199}};
+    path->name = "walk";
+    DragPath* walk = static_cast<DragPath*>(doc().addObject(std::move(path)));
+    timeline->Redraw();
+    const std::string before = text();
+
+    drag(objectRow(0, 20), objectRow(0, 30));
+    EXPECT_EQ(walk->point(1)->frame, 30);
+    EXPECT_EQ(doc().frameCode(0), kKeyFrame) << "the path's frames are coded";
+    // Not past its neighbour.
+    drag(objectRow(0, 30), objectRow(0, 45));
+    EXPECT_EQ(walk->point(1)->frame, 30);
+    EXPECT_EQ(walk->ranges, (std::vector<FrameRange>{{0, 199}})) << "a point is not a range";
+    doc().undo();
+    doc().undo();
+    EXPECT_EQ(text(), before);
+
+    // The in and out markers, dragged on the ruler.
+    const TimelineLayout& l = timeline->layout();
+    drag(QPoint(l.frameX(doc().inPoint) + 2, 12), QPoint(l.frameX(15) + 2, 12));
+    EXPECT_EQ(doc().inPoint, 15);
+    doc().outPoint = 40;  // in view
+    timeline->Redraw();
+    drag(QPoint(l.frameX(doc().outPoint + 1) - 2, 12), ruler(60));
+    EXPECT_EQ(doc().outPoint, 60);
 }
 
 TEST_F(TimelineTest, SwitchingSoundsOffTakesTheirSoundsOutOfThePublication) {
