@@ -15,6 +15,17 @@ namespace tavlin {
 
 namespace {
 
+// Lines along the axes as fills: the same pixels as a one-pixel pen, without
+// a painter for each (a long timeline draws thousands of them).
+void hLine(Canvas& c, int32_t x0, int32_t x1, int32_t y, uint32_t colour) {
+    if (x1 < x0) std::swap(x0, x1);
+    c.FillRect(x0, y, x1 - x0 + 1, 1, colour);
+}
+void vLine(Canvas& c, int32_t x, int32_t y0, int32_t y1, uint32_t colour) {
+    if (y1 < y0) std::swap(y0, y1);
+    c.FillRect(x, y0, 1, y1 - y0 + 1, colour);
+}
+
 // One range bar in an object's row, cut to the frames column.
 void drawRangeBar(const TimelineArea& tl, int32_t y, FrameRange range, uint32_t colour) {
     if (!tl.canvas) return;
@@ -32,10 +43,10 @@ void drawRangeBar(const TimelineArea& tl, int32_t y, FrameRange range, uint32_t 
     Canvas& c = *tl.canvas;
     int32_t h = tl.barHeight;
     c.FillRect(x0, y, x1 - x0, h, colour);
-    c.Line(x0, y, x1, y, 0x000000);
-    c.Line(x0, y + h, x1, y + h, 0x000000);
-    c.Line(x1, y, x1, y + h, 0x000000);
-    if (!cut) c.Line(x0, y, x0, y + h, 0x000000);
+    hLine(c, x0, x1, y, 0x000000);
+    hLine(c, x0, x1, y + h, 0x000000);
+    vLine(c, x1, y, y + h, 0x000000);
+    if (!cut) vLine(c, x0, y, y + h, 0x000000);
 }
 
 // A drag path's points in time: a line per segment (red, black where the
@@ -51,7 +62,7 @@ void drawPathPoints(const TimelineArea& tl, const DragPath& dp, int32_t y) {
         if (x0 >= right) break;
         x0 = std::max(x0, kTimelineLeft);
         x1 = std::min(x1, right);
-        c.Line(x0, y + 3, x1, y + 3, pts[i].handOver() ? 0x000000 : 0xFF0000);
+        hLine(c, x0, x1, y + 3, pts[i].handOver() ? 0x000000 : 0xFF0000);
     }
     int32_t markWidth = std::min<int32_t>(truncToInt(tl.zoom), 7);
     for (const PathPoint& p : pts) {
@@ -120,10 +131,10 @@ void drawTimelineBar(const TimelineArea& tl, const Event& e) {
         Canvas& c = *tl.canvas;
         int32_t h = tl.barHeight;
         c.FillRect(x0, y, x1 - x0, h, 0x0000FF);
-        c.Line(x0, y, x1, y, 0x000000);
-        c.Line(x0, y + h, x1, y + h, 0x000000);
-        c.Line(x1, y, x1, y + h, 0x000000);
-        if (!cut) c.Line(x0, y, x0, y + h, 0x000000);
+        hLine(c, x0, x1, y, 0x000000);
+        hLine(c, x0, x1, y + h, 0x000000);
+        vLine(c, x1, y, y + h, 0x000000);
+        if (!cut) vLine(c, x0, y, y + h, 0x000000);
         if (tl.shownEvent == &e) c.FrameRect(x0 + 1, y + 1, x1 - x0 - 1, h - 1, 0x000000);
     }
     int32_t d = int32_t(tl.zoom);

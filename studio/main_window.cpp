@@ -10,12 +10,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "document/document.h"
-#include "document/drag_path.h"
-#include "document/project_file.h"
-#include "publish/content_file.h"
-#include "publish/side_format_import.h"
-#include "media/media_registry.h"
 #include "base/file_filter.h"
 #include "base/paths.h"
 #include "core/autosave.h"
@@ -25,19 +19,28 @@
 #include "core/recovery_store.h"
 #include "core/resource_folder.h"
 #include "core/settings.h"
+#include "document/document.h"
+#include "document/drag_path.h"
+#include "document/project_file.h"
+#include "media/media_registry.h"
+#include "publish/content_file.h"
+#include "publish/side_format_import.h"
+#include "studio/dimension_dialog.h"
+#include "studio/info_windows.h"
+#include "studio/publishing_commands.h"
+#include "studio/recent_files_dialog.h"
+#include "studio/skip_window.h"
+#include "studio/timeline_window.h"
+#include "studio/toolbox_window.h"
 #include "ui/audio_output.h"
 #include "ui/clipboard.h"
 #include "ui/control.h"
 #include "ui/cursors.h"
 #include "ui/dialog.h"
-#include "studio/dimension_dialog.h"
-#include "studio/import_commands.h"
 #include "import/media_import.h"
+#include "studio/import_commands.h"
 #include "ui/menu.h"
 #include "ui/platform.h"
-#include "studio/publishing_commands.h"
-#include "studio/recent_files_dialog.h"
-#include "studio/toolbox_window.h"
 
 namespace tavlin {
 
@@ -135,6 +138,7 @@ MainWindow::MainWindow(int32_t x, int32_t y, int32_t w, int32_t h)
     vbar_ = new Slider(this, w - kBarSize, 0, kBarSize, h - kBarSize, kVerticalBarId, false);
     AdoptControl(hbar_);
     AdoptControl(vbar_);
+    info_ = std::make_unique<InfoWindows>(*this, *this);
     Layout();
     ShowControls();
     Redraw();
@@ -189,8 +193,10 @@ int32_t MainWindow::RestoreRecovered(const RecoveredWork& work) {
 
 void MainWindow::detachDocument() {
     if (!doc_) return;
+    if (info_) info_->close();
     // The document outlives nothing that points back at this window.
     doc_->view = nullptr;
+    doc_->infoWindow = nullptr;
     doc_->clipboard = nullptr;
     doc_->audio = nullptr;
     doc_->timeline = nullptr;
@@ -234,7 +240,8 @@ void MainWindow::AttachDocument(std::unique_ptr<Document> doc) {
     doc_->view = this;
     doc_->clipboard = &services_->clipboard;
     doc_->audio = &services_->sound;
-    doc_->timeline = &services_->timeline;
+    doc_->timeline = timeline_ ? static_cast<TimelineView*>(timeline_.get()) : &services_->timeline;
+    doc_->infoWindow = info_.get();
     clientW_ = doc_->stageWidth + 25;
     clientH_ = doc_->stageHeight + 25;
     ResizeClient(clientW_, clientH_);
@@ -283,6 +290,7 @@ void MainWindow::Redraw() {
     back->FillRect(clientW_ - kBarSize, clientH_ - kBarSize, kBarSize, kBarSize, kCornerColour);
     ShowControls();
     Refresh();
+    if (timeline_ && timeline_->exists()) timeline_->Redraw();
     // Every change to the document ends in a redraw; what the menu offers
     // follows it.
     UpdateCommands();
@@ -645,6 +653,38 @@ ToolboxWindow* MainWindow::ShowToolbox() {
     return toolbox_.get();
 }
 
+TimelineWindow* MainWindow::ShowTimeline() {
+    if (!exists()) return nullptr;
+    bool fresh = !timeline_ || !timeline_->exists();
+    if (fresh) {
+        timeline_ = std::make_unique<TimelineWindow>(this, *this, info_.get(), 0, 0, 640, 300);
+        if (doc_) doc_->timeline = timeline_.get();
+        int32_t mx = 0, my = 0, mh = 0;
+        GetRect(&mx, &my, nullptr, &mh);
+        timeline_->Move(mx, my + mh);
+    }
+    timeline_->Show(true);
+    timeline_->Redraw();
+    return timeline_.get();
+}
+
+void MainWindow::openInfoWindow(MediaObject& object) {
+    if (info_) info_->showObject(object);
+    if (timeline_ && timeline_->exists()) timeline_->Redraw();
+}
+
+void MainWindow::refreshInfoWindow() {
+    if (info_) info_->refresh();
+}
+
+void MainWindow::closeInfoWindow() {
+    if (info_) info_->hide();
+}
+
+void MainWindow::refreshTimeline() {
+    if (timeline_ && timeline_->exists()) timeline_->Redraw();
+}
+
 void MainWindow::refreshToolbox() {
     if (toolbox_ && toolbox_->exists()) toolbox_->Redraw();
 }
@@ -724,17 +764,20 @@ const std::vector<MainWindow::CommandEntry>& MainWindow::Commands() {
         {kCmdPaste, withDocument, [](W& w) { pasteCommand(w); }},
         {kCmdDelete, withSelection, [](W& w) { w.doc_->removeSelected(); }},
         {kCmdDimension, withDocument, [](W& w) { w.showDimensionDialog(); }},
-        {kCmdSkipInOut, nullptr, nullptr},
+        {kCmdSkipInOut, [](const W& w) { return w.doc_ && w.doc_->length > 0; },
+         [](W& w) { runSkipWindow(&w, w.doc_.get(), false); }},
         {kCmdFrameDiff, withDocument, [](W& w) { setCurrentFrameCode(w, kFrameCodeCommandCodes[0]); }},
         {kCmdFrameDiff + 1, withDocument, [](W& w) { setCurrentFrameCode(w, kFrameCodeCommandCodes[1]); }},
         {kCmdFrameDiff + 2, withDocument, [](W& w) { setCurrentFrameCode(w, kFrameCodeCommandCodes[2]); }},
         {kCmdFrameDiff + 3, withDocument, [](W& w) { setCurrentFrameCode(w, kFrameCodeCommandCodes[3]); }},
         {kCmdFrameUnfix, withDocument, [](W& w) { setCurrentFrameCode(w, kFrameCodeCommandCodes[4]); }},
-        {kCmdSkipAll, nullptr, nullptr},
+        {kCmdSkipAll, [](const W& w) { return w.doc_ && w.doc_->length > 0; },
+         [](W& w) { runSkipWindow(&w, w.doc_.get(), true); }},
         {kCmdZoomIn, [](const W& w) { return w.zoom_ * 2 <= kMaxZoom; }, [](W& w) { w.SetZoom(w.zoom_ * 2); }},
         {kCmdZoomOut, [](const W& w) { return w.zoom_ * 0.5 >= kMinZoom; }, [](W& w) { w.SetZoom(w.zoom_ * 0.5); }},
-        {kCmdTimeline, nullptr, nullptr},
-        {kCmdInfo, nullptr, nullptr},
+        {kCmdTimeline, always, [](W& w) { w.ShowTimeline(); }},
+        {kCmdInfo, withSelection,
+         [](W& w) { w.openInfoWindow(*w.doc_->objects[size_t(w.doc_->firstSelectedIndex())]); }},
         {kCmdToolbox, always, [](W& w) { w.ShowToolbox(); }},
         {kCmdHelp, always, [](W& w) { w.openHelp(); }},
         {kCmdAbout, always, [](W& w) { w.showAbout(); }},

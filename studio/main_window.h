@@ -19,7 +19,9 @@ class Document;
 class Menu;
 class RecoveryStore;
 struct RecoveredWork;
+class InfoWindows;
 class Slider;
+class TimelineWindow;
 class ToolboxWindow;
 
 // What a path handed to MainWindow::Open is, judged by its name.
@@ -118,6 +120,10 @@ public:
     // (tops aligned). Null when it cannot be made (a picture is missing).
     ToolboxWindow* ShowToolbox();
     ToolboxWindow* toolbox() const { return toolbox_.get(); }
+    // Shows the timeline window, making it on first use below this window.
+    TimelineWindow* ShowTimeline();
+    TimelineWindow* timeline() const { return timeline_.get(); }
+    InfoWindows* infoWindows() const { return info_.get(); }
     // Media imports come with their own commands; until then they refuse.
     virtual int32_t ImportMedia(OpenKind kind, const std::string& path, int32_t dropX, int32_t dropY);
     // A published content file rebuilt as a new document named after it with ".tvl".
@@ -169,10 +175,10 @@ public:
     void setActiveTool(Tool* tool) override { activeTool_ = tool; }
     // Also DocumentView's.
     void redraw() override { Redraw(); }
-    void openInfoWindow(MediaObject&) override {}
-    void refreshInfoWindow() override {}
-    void closeInfoWindow() override {}
-    void refreshTimeline() override {}
+    void openInfoWindow(MediaObject& object) override;
+    void refreshInfoWindow() override;
+    void closeInfoWindow() override;
+    void refreshTimeline() override;
     void refreshToolbox() override;
 
     // DocumentView.
@@ -213,6 +219,8 @@ private:
     StageRenderer stage_;
     std::unique_ptr<Menu> menu_;
     std::unique_ptr<ToolboxWindow> toolbox_;
+    std::unique_ptr<TimelineWindow> timeline_;
+    std::unique_ptr<InfoWindows> info_;
     Tool* activeTool_ = nullptr;
     int32_t scrollX_ = 0;
     int32_t scrollY_ = 0;

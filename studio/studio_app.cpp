@@ -79,6 +79,7 @@ std::unique_ptr<MainWindow> startStudio(const StudioOptions& options) {
     main->Redraw();
     main->Refresh();
     main->ShowToolbox();
+    main->ShowTimeline();
     // The tool box came up last; the keyboard belongs to the stage.
     main->Show(true);
     setEditMode(*main, true);

@@ -39,7 +39,15 @@ void waitForInput(int ms) {
 // under it that the modal window still holds.
 QWidget* focusOwner() {
     if (ModalWindow* modal = ModalWindow::Innermost(); modal && modal->widget()) return modal->widget();
-    if (QWidget* active = QApplication::activeWindow()) return active;
+    if (QWidget* active = QApplication::activeWindow()) {
+        // A palette or panel of the main window (tool box, timeline, info
+        // window) asks on behalf of its owner: the question must hold the
+        // window whose document it is about.
+        Window* w = Window::FromWidget(active);
+        while (w && w->owner() && !dynamic_cast<ModalWindow*>(w)) w = w->owner();
+        if (w && w->widget()) return w->widget();
+        return active;
+    }
     // No window has the focus (the program is in the background): the first
     // framed top-level window (the main window) waits for the answer.
     for (Window* w : TopLevelWindows())

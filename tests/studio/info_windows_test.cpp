@@ -1,0 +1,331 @@
+// The info windows typed into and clicked as an author would: numbers read
+// by their leading digits and clamped, texts kept within what the content
+// carries, edits kept when the selection moves, media replaced (and shared),
+// jump targets, link windows, the drag path's looks, all undoable.
+
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include "core/settings.h"
+#include "document/document.h"
+#include "document/drag_path.h"
+#include "document/event.h"
+#include "document/image_object.h"
+#include "document/media_resource.h"
+#include "editor/editor_tools.h"
+#include "media/media_registry.h"
+#include "studio/event_info_window.h"
+#include "studio/info_controls.h"
+#include "studio/info_windows.h"
+#include "studio/main_window.h"
+#include "studio/object_info_window.h"
+#include "studio/timeline_window.h"
+#include "studio_fixture.h"
+#include "studio_input.h"
+#include "ui/control.h"
+
+namespace tavlin {
+namespace {
+
+using test::StudioTest;
+
+class InfoWindowsTest : public StudioTest {
+protected:
+    void SetUp() override {
+        StudioTest::SetUp();
+        if (IsSkipped()) return;
+        window = std::make_unique<MainWindow>(80, 40, 400, 300);
+        window->NewDocument();
+        window->Show(true);
+    }
+    void TearDown() override {
+        if (window) window->Destroy();
+        window.reset();
+        StudioTest::TearDown();
+    }
+    Document& doc() { return *window->doc(); }
+    InfoPanel* shown() { return window->infoWindows()->shown(); }
+
+    std::string picture(const std::string& name, int32_t w, int32_t h) {
+        auto image = Image::create(w, h);
+        std::string file = scratch.file(name);
+        findImageFormat(file)->write(file, *image);
+        return file;
+    }
+    ImageObject* addPicture(const std::string& file, const std::string& name) {
+        auto* res = dynamic_cast<ImageResource*>(doc().loadResource(MediaKind::Image, file));
+        auto object = std::make_unique<ImageObject>(doc());
+        object->attachImage(res);
+        object->ranges = {{0, 9}};
+        object->setRect(10, 10, 40, 30);
+        object->name = name;
+        return static_cast<ImageObject*>(doc().addObject(std::move(object)));
+    }
+
+    QWidget* native(int32_t id) { return shown()->ControlById(id)->NativeHandle(); }
+    // Replaces the entry's text as typing would, one key at a time.
+    void type(int32_t id, const QString& text) {
+        auto* edit = qobject_cast<QLineEdit*>(native(id));
+        ASSERT_NE(edit, nullptr);
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, text);
+    }
+    QString shownText(int32_t id) { return qobject_cast<QLineEdit*>(native(id))->text(); }
+    // Check boxes are clicked on their box, buttons in their middle.
+    void press(int32_t id) {
+        QWidget* w = native(id);
+        QPoint at = qobject_cast<QCheckBox*>(w) ? QPoint(8, w->height() / 2) : w->rect().center();
+        QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, at);
+    }
+    void choose(int32_t id, int32_t index) {
+        auto* combo = qobject_cast<QComboBox*>(native(id));
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    }
+    void pickRow(int32_t id, int32_t row) {
+        auto* list = qobject_cast<QListWidget*>(native(id));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          list->visualItemRect(list->item(row)).center());
+    }
+
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(InfoWindowsTest, ObjectFieldsAreReadByTheirLeadingNumberClampedAndKeptWhenTheSelectionMoves) {
+    std::string skyFile = picture("sky.png", 64, 48), seaFile = picture("sea.png", 20, 10);
+    ImageObject* sky = addPicture(skyFile, "sky");
+    ImageObject* sea = addPicture(seaFile, "sea");
+    window->openInfoWindow(*sky);
+    ASSERT_NE(shown(), nullptr);
+    EXPECT_EQ(shown()->dialogName(), "infoimage");
+    EXPECT_EQ(shownText(info::kName), "sky");
+    EXPECT_EQ(qobject_cast<QPushButton*>(native(info::kMediaBox))->text(), "sky.png");
+
+    type(info::kWidth, "0");
+    type(info::kLeft, "12abc");
+    type(info::kTop, "x7");
+    type(info::kHeight, "-30");
+    type(info::kName, "Sky at dusk");
+    EXPECT_EQ(sky->width, 1) << "applied as typed, below 1 is 1";
+    EXPECT_EQ(sky->left, 12);
+    EXPECT_EQ(sky->top, 0) << "no leading number reads as 0";
+    EXPECT_EQ(sky->height, 1);
+    EXPECT_EQ(shownText(info::kWidth), "0") << "the field is left alone while typing";
+
+    // The timeline's name column selects the other object: nothing typed is lost.
+    TimelineWindow* timeline = window->ShowTimeline();
+    ASSERT_EQ(doc().objects[0].get(), sea);
+    QTest::mouseClick(timeline->client(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(80, TimelineLayout::kRulerHeight + 10));
+    EXPECT_TRUE(sea->selected);
+    EXPECT_FALSE(sky->selected);
+    EXPECT_EQ(sky->name, "Sky at dusk");
+    EXPECT_EQ(shownText(info::kName), "sea");
+    type(info::kTop, "25");
+    window->closeInfoWindow();
+    EXPECT_EQ(sea->top, 25);
+    EXPECT_EQ(shown(), nullptr);
+
+    // Natural size, then Apply shows what was kept.
+    window->openInfoWindow(*sky);
+    press(info::kNaturalSize);
+    EXPECT_EQ(std::make_pair(sky->width, sky->height), std::make_pair(64, 48));
+    type(info::kWidth, "-4");
+    press(info::kApplyObject);
+    EXPECT_EQ(shownText(info::kWidth), "1");
+
+    // One picture file used by both objects is one resource, published once.
+    size_t pictures = doc().imageResources.size();
+    prompts.opens.push_back(seaFile);
+    press(info::kMediaBox);
+    EXPECT_EQ(sky->picture, sea->picture);
+    EXPECT_EQ(qobject_cast<QPushButton*>(native(info::kMediaBox))->text(), "sea.png");
+    EXPECT_LE(doc().imageResources.size(), pictures);
+    // A file that is no picture: asked, ignored, nothing changes.
+    std::string junk = scratch.write("junk.png", "not a picture at all");
+    prompts.opens.push_back(junk);
+    prompts.choices.push_back(1);
+    press(info::kMediaBox);
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_EQ(prompts.questions[0], text("e_cant_open", junk));
+    EXPECT_EQ(sky->picture, sea->picture);
+    test::saveShot(*shown(), "info_image");
+
+    // Every step undoes: the picture, the apply, natural size, the typing.
+    while (doc().canUndo()) doc().undo();
+    ASSERT_EQ(doc().objects.size(), 2u);
+    for (const auto& o : doc().objects) {
+        EXPECT_TRUE(o->name == "sky" || o->name == "sea") << o->name;
+        EXPECT_EQ(o->width, 40);
+        EXPECT_EQ(o->top, 10);
+    }
+    EXPECT_EQ(shown(), nullptr) << "the objects it showed are gone";
+}
+
+TEST_F(InfoWindowsTest, EventWindowsEditTheirOwnFieldsWithinTheContentLimits) {
+    ASSERT_TRUE(doc().setLength(100));
+    Event* play = doc().addEvent(kPlayEvent, 0, 9);
+    auto* jump = static_cast<JumpEvent*>(doc().addEvent(kJumpEvent, 10, 19));
+    auto* link = static_cast<LinkEvent*>(doc().addEvent(kLinkEvent, 20, 29));
+    auto* param = static_cast<ParamEvent*>(doc().addEvent(kParamEvent, 30, 39));
+    InfoWindows& info = *window->infoWindows();
+
+    info.showEvent(*play);
+    EXPECT_EQ(shown()->dialogName(), "infoplay");
+    type(info::kWait, "-5");
+    EXPECT_EQ(play->wait, 0);
+    EXPECT_EQ(settings().Get("def_wtime"), "0") << "new events start with it";
+    type(info::kWait, "250ms");
+    press(info::kInterruptible);
+    EXPECT_EQ(play->wait, 250);
+    EXPECT_EQ(static_cast<PlayEvent*>(play)->interruptible, 1);
+    EXPECT_EQ(doc().addEvent(kPlayEvent, 50, 59)->wait, 250);
+
+    // Jump: the current frame twice, then the first removed.
+    info.showEvent(*jump);
+    EXPECT_EQ(shown()->dialogName(), "infojump");
+    doc().currentFrame = 42;
+    press(info::kAddTarget);
+    press(info::kAddTarget);
+    EXPECT_EQ(jump->targets, (std::vector<int32_t>{42, 42}));
+    EXPECT_EQ(doc().frameCode(42), kKeyFrame);
+    doc().currentFrame = 7;
+    press(info::kAddTarget);
+    pickRow(info::kTargetList, 0);
+    press(info::kRemoveTarget);
+    EXPECT_EQ(jump->targets, (std::vector<int32_t>{42, 7}));
+
+    // Link: the suggestions fill the window text; long texts are cut.
+    info.showEvent(*link);
+    pickRow(info::kWindowSuggestions, 5);
+    EXPECT_EQ(link->target, "_blank");
+    EXPECT_EQ(shownText(info::kWindowName), "_blank");
+    pickRow(info::kWindowSuggestions, 0);
+    EXPECT_EQ(link->target, "");
+    qobject_cast<QLineEdit*>(native(info::kWindowName))->setText(QString(300, 'w'));
+    EXPECT_EQ(link->target.size(), 255u);
+    QLineEdit* address = qobject_cast<QLineEdit*>(native(info::kAddress));
+    address->setMaxLength(100000);
+    address->setText("http://example.org/" + QString(70000, 'a'));
+    EXPECT_EQ(link->address.size(), 65535u);
+    test::saveShot(*shown(), "info_link");
+
+    // Param: typed text goes to the event; closing the window keeps it.
+    info.showEvent(*param);
+    type(info::kParamText, "$play_speed=200");
+    shown()->OnClose();
+    EXPECT_EQ(param->text, "$play_speed=200");
+
+    // A removed event leaves no window pointing at it.
+    info.showEvent(*jump);
+    doc().removeEvent(jump);
+    EXPECT_EQ(shown(), nullptr);
+}
+
+TEST_F(InfoWindowsTest, DragPathLooksAreSetAndRememberedForTheNextPath) {
+    addDefaultPath(*window);
+    ASSERT_NE(shown(), nullptr);
+    EXPECT_EQ(shown()->dialogName(), "infodm");
+    auto* path = static_cast<DragPath*>(doc().objects[size_t(doc().firstSelectedIndex())].get());
+
+    press(info::kArrowAutomatic);
+    EXPECT_TRUE(path->arrowMode & kArrowAuto);
+    EXPECT_FALSE(shown()->ControlById(info::kArrowAtStart)->IsEnabled());
+    EXPECT_EQ(settings().Get("dmarrow"), std::to_string(path->arrowMode));
+    choose(info::kGrabDistance, 3);
+    EXPECT_EQ(path->grabLimit, 10);
+    EXPECT_EQ(settings().Get("dmdist"), "10");
+    choose(info::kStateWidth + 1, 5);
+    EXPECT_EQ(path->stateWidths[1], 5);
+    press(info::kCurve);
+    EXPECT_EQ(path->curveFlag, 1);
+    EXPECT_FALSE(shown()->ControlById(info::kThumbRemove)->IsEnabled()) << "no thumbs yet";
+
+    std::string thumb = picture("thumb.png", 12, 12);
+    prompts.opens.push_back(thumb);
+    press(info::kThumbAdd);
+    ASSERT_EQ(path->thumbs.size(), 1u);
+    EXPECT_TRUE(shown()->ControlById(info::kThumbRemove)->IsEnabled());
+    prompts.opens.push_back(thumb);
+    press(info::kStatePicture + 0);
+    EXPECT_EQ(path->statePictures[0], path->thumbs[0]) << "one file, one resource";
+    test::saveShot(*shown(), "info_dm");
+
+    auto* next = static_cast<DragPath*>(MediaObject::create(doc(), kDragPath).release());
+    std::unique_ptr<MediaObject> owned(next);
+    EXPECT_EQ(next->grabLimit, 10);
+    EXPECT_EQ(next->stateWidths[1], 5);
+    EXPECT_EQ(next->curveFlag, 1);
+}
+
+// The shipped descriptions carry every control the windows rely on, of the
+// kind they rely on; each window is shown once for a look at it.
+TEST_F(InfoWindowsTest, EveryWindowFindsItsControlsInTheShippedDescriptions) {
+    ASSERT_TRUE(doc().setLength(100));
+    InfoWindows& info = *window->infoWindows();
+    auto has = [&](InfoPanel& w, int32_t id, auto* kind) {
+        Control* c = w.ControlById(id);
+        EXPECT_NE(dynamic_cast<decltype(kind)>(c), nullptr) << w.dialogName() << " control " << id;
+    };
+    const Edit* edit = nullptr;
+    const Button* button = nullptr;
+    const CheckButton* check = nullptr;
+    const ComboBox* combo = nullptr;
+    const ListBox* list = nullptr;
+    for (int32_t kind : {kVideoObject, kImageObject, kDragPath}) {
+        ObjectInfoWindow& w = *info.objectWindow(kind);
+        for (int32_t id = info::kName; id <= info::kHeight; ++id) has(w, id, edit);
+        has(w, info::kNaturalSize, button);
+        has(w, info::kApplyObject, button);
+        if (kind == kVideoObject) {
+            for (int32_t id : {info::kMediaBox, info::kRecord, info::kStillPictures}) has(w, id, button);
+            has(w, info::kFrameStep, edit);
+        } else if (kind == kImageObject) {
+            has(w, info::kMediaBox, button);
+        } else {
+            for (int32_t s = 0; s < 3; ++s) {
+                has(w, info::kStatePicture + s, button);
+                has(w, info::kStateWidth + s, combo);
+                has(w, info::kStateColour + s, button);
+                has(w, info::kStatePictureRemove + s, button);
+            }
+            has(w, info::kThumbList, list);
+            for (int32_t id : {info::kThumbAdd, info::kThumbRemove}) has(w, id, button);
+            for (int32_t id : {info::kKeepThumb, info::kArrowAtStart, info::kArrowAtEnd, info::kArrowAutomatic,
+                               info::kCurve, info::kGrabFromThumb})
+                has(w, id, check);
+            has(w, info::kThumbDirection, combo);
+            has(w, info::kGrabDistance, combo);
+        }
+    }
+    for (int32_t kind = 0; kind < kEventKinds; ++kind) {
+        EventInfoWindow& w = *info.eventWindow(kind);
+        has(w, info::kWait, edit);
+        has(w, info::kApplyEvent, button);
+        Event* e = doc().addEvent(kind, kind * 10, kind * 10 + 5);
+        info.showEvent(*e);
+        EXPECT_EQ(shown(), &w);
+        test::saveShot(w, w.dialogName());
+    }
+    has(*info.eventWindow(kPlayEvent), info::kInterruptible, check);
+    has(*info.eventWindow(kJumpEvent), info::kTargetList, list);
+    has(*info.eventWindow(kSoundEvent), info::kSoundBox, button);
+    has(*info.eventWindow(kSoundEvent), info::kRepeat, check);
+    has(*info.eventWindow(kLinkEvent), info::kAddress, edit);
+    has(*info.eventWindow(kLinkEvent), info::kWindowName, edit);
+    has(*info.eventWindow(kLinkEvent), info::kWindowSuggestions, list);
+    has(*info.eventWindow(kParamEvent), info::kParamText, edit);
+}
+
+}  // namespace
+}  // namespace tavlin
