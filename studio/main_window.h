@@ -57,11 +57,14 @@ enum MainCommand : int32_t {
     kCmdFrameDiff = 209,  // 209..213: the frame-code commands in menu order
     kCmdFrameUnfix = 213,
     kCmdSkipAll = 214,
+    kCmdSelectAll = 220,
+    kCmdSelectNone = 221,
     kCmdZoomIn = 301,
     kCmdZoomOut = 302,
     kCmdTimeline = 303,
     kCmdInfo = 304,
     kCmdToolbox = 305,
+    kCmdZoomActual = 306,
     kCmdHelp = 901,
     kCmdAbout = 999,
 };
@@ -144,6 +147,8 @@ public:
     void OnMenu(int32_t id) override { Command(id); }
     void OnDropFile(const std::string& path, int32_t x, int32_t y) override;
     void OnWheel(int32_t steps, int32_t x, int32_t y) override;
+    // Shift scrolls sideways, Control zooms.
+    void OnWheelModified(int32_t steps, int32_t x, int32_t y, int32_t modifiers) override;
     void SetTitle(const std::string& text) override;
 
     // EditorView.
@@ -181,6 +186,15 @@ private:
 
     void openWebFolder();
     void drawSelectionMarks();
+    // Frame, zoom, mode and the tool's hint in the status bar.
+    void updateStatus();
+    // Editing commands act on what the user sees: selected objects visible at
+    // the current frame, in edit mode. Runs `edit` with only those selected;
+    // the others keep their selection.
+    bool hasEditableSelection() const;
+    void withEditableSelection(void (*edit)(Document&));
+    // Selects what a paste brought.
+    void pasteSelected();
     void moveSelection(int32_t dx, int32_t dy);
     void detachDocument();
     void openFromDialog();

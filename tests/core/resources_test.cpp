@@ -98,6 +98,7 @@ std::set<std::string> expectedStringIds() {
         "e_cant_mkdir", "max_content_sz", "w_content_large", "e_invalid_dir", "e_bad_template",
         "e_bad_zipdir", "timeline", "play", "jump", "sound", "link", "param", "toolbox",
         "e_no_button", "e_undo_read", "w_read_partly", "w_values_adjusted", "e_cant_preview",
+        "status_frame", "status_of", "status_zoom", "status_edit", "status_play", "e_no_browser",
     };
     for (const char* button : kToolboxButtons) ids.insert(std::string("hint_") + button);
     return ids;
