@@ -7,6 +7,9 @@
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QMimeData>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -342,7 +345,8 @@ void MainWindow::updateStatus() {
                        " " + std::to_string(doc_->length);
     line += "    " + str("status_zoom") + " " + std::to_string(std::llround(zoom_ * 100)) + " %";
     line += "    " + str(doc_->editMode ? "status_edit" : "status_play");
-    for (int32_t i = 0; i < kToolCount; ++i) {
+    // The mode tools' hints would only repeat the mode.
+    for (int32_t i = kEditToolEntry + 1; i < kToolCount; ++i) {
         if (activeTool_ && editorTool(i) == activeTool_) {
             line += "    " + str(kToolHints[i]);
             break;
@@ -716,18 +720,35 @@ ToolboxWindow* MainWindow::ShowToolbox() {
         toolbox_ = ToolboxWindow::Create(this, *this, 0, 0);
         if (!toolbox_) return nullptr;
     }
-    auto place = [this] {
-        int32_t mx = 0, my = 0, tw = 0;
-        GetRect(&mx, &my, nullptr, nullptr);
-        toolbox_->GetRect(nullptr, nullptr, &tw, nullptr);
-        toolbox_->Move(mx - tw, my);
-    };
-    if (fresh) place();
+    if (fresh) placeToolbox();
     toolbox_->Show(true);
-    // The frame's real width is known once the window is up.
-    if (fresh) place();
+    // The frame's real width is known once the window is up, and the
+    // window manager's frames a moment later.
+    if (fresh) {
+        placeToolbox();
+        QPointer<QWidget> frame(widget());
+        QTimer::singleShot(150, widget(), [frame] {
+            if (auto* main = dynamic_cast<MainWindow*>(FromWidget(frame.data()))) main->placeToolbox();
+        });
+    }
     toolbox_->Redraw();
     return toolbox_.get();
+}
+
+void MainWindow::placeToolbox() {
+    if (!toolbox_ || !toolbox_->exists()) return;
+    int32_t mx = 0, my = 0, tw = 0;
+    GetRect(&mx, &my, nullptr, nullptr);
+    toolbox_->GetRect(nullptr, nullptr, &tw, nullptr);
+    // No room left of the window on the screen: the window moves over,
+    // rather than the tool box covering its menu.
+    QScreen* screen = widget() ? widget()->screen() : nullptr;
+    int32_t left = screen ? screen->availableGeometry().left() : 0;
+    if (mx - tw < left) {
+        Move(left + tw, my);
+        GetRect(&mx, &my, nullptr, nullptr);
+    }
+    toolbox_->Move(mx - tw, my);
 }
 
 void MainWindow::refreshToolbox() {

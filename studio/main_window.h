@@ -118,6 +118,9 @@ public:
     // (tops aligned). Null when it cannot be made (a picture is missing).
     ToolboxWindow* ShowToolbox();
     ToolboxWindow* toolbox() const { return toolbox_.get(); }
+    // Puts the tool box directly left of this window, tops aligned; the
+    // window moves right when the screen has no room for the box.
+    void placeToolbox();
     // Media imports come with their own commands; until then they refuse.
     virtual int32_t ImportMedia(OpenKind kind, const std::string& path, int32_t dropX, int32_t dropY);
     // A published content file rebuilt as a new document named after it with ".tvl".

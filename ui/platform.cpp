@@ -98,7 +98,8 @@ void PumpOnce(Window*) {
 void PumpPending() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
 void ShowMessageBox(const std::string& text) {
-    QMessageBox box(QMessageBox::Information, "Message", QString::fromStdString(text), QMessageBox::Ok, focusOwner());
+    // What the program has to say is nearly always a failure or a warning.
+    QMessageBox box(QMessageBox::Warning, "Message", QString::fromStdString(text), QMessageBox::Ok, focusOwner());
     box.exec();
 }
 
