@@ -299,6 +299,20 @@ TEST_F(DesktopStudio, CursorsTellWhatAPressWillDo) {
                    Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(window->client(), &ev);
     EXPECT_TRUE(cursorIs(kCursorArrow));
+
+    // A button drawn with its picture: the move area inside, resizing at the
+    // corners, its point at the ends.
+    ToolboxWindow* box = window->ShowToolbox();
+    ASSERT_NE(box, nullptr);
+    test::clickToolbox(*box, kDrawJumpButtonButton);
+    mouse->stroke(60, 140, 160, 200);
+    test::clickToolbox(*box, kEditModeButton);
+    mouse->hover(110, 150);
+    EXPECT_TRUE(cursorIs(kCursorMove));
+    mouse->hover(159, 199);
+    EXPECT_TRUE(cursorIs(kCursorResizeFalling));
+    mouse->hover(159, 141);
+    EXPECT_TRUE(cursorIs(kCursorResizeRising));
 }
 
 TEST_F(DesktopStudio, ZoomKeysWheelRedoKeysAndStatusBar) {
