@@ -17,8 +17,12 @@ std::vector<std::string> splitFilter(const std::string& list) {
 
 std::string filterList(const std::vector<std::string>& parts) {
     std::string out;
-    for (const std::string& p : parts) {
-        out += p;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        // An empty text ends the list: a pair with an empty half (a format
+        // list without formats) is left out rather than pairing off the rest
+        // by one.
+        if (parts.size() % 2 == 0 && (parts[i].empty() || parts[i ^ 1].empty())) continue;
+        out += parts[i];
         out += '\0';
     }
     out += '\0';

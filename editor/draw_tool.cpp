@@ -72,6 +72,8 @@ void DrawTool::press(EditorView& view, int32_t x, int32_t y, int32_t) {
     switch (kind) {
     case kDrawFreeHand: path->addPoint(x, y, 0, true); break;
     case kDrawOval:
+        // An oval is round whatever the curve setting of new paths.
+        path->curveFlag = 1;
         path->addPoint(x, y, 0, true);
         path->addPoint(x - 1, y + 1, 0, true);
         path->addPoint(x, y + 2, 0, true);
@@ -151,6 +153,17 @@ void DrawTool::release(EditorView& view, int32_t x, int32_t y) {
     doc->mouseDown = 0;
     DragPath* path = liveNewObject(*doc);
     if (!path) return;
+    // A click without a drag draws nothing: the path would be a speck no
+    // one can see or pick. The press leaves no trace, not even in the history.
+    bool traced = kind == kDrawPlayButton || kind == kDrawJumpButton || x != startX || y != startY ||
+                  (kind == kDrawFreeHand && path->path.count() > 1);
+    if (!traced) {
+        doc->removeObject(path);
+        newObjectId = 0;
+        if (doc->history.position > 0) --doc->history.position;
+        view.redraw();
+        return;
+    }
     shape(view, *path, x, y);
 
     int32_t a = std::min(doc->inPoint, doc->outPoint), b = std::max(doc->inPoint, doc->outPoint);

@@ -57,7 +57,8 @@ void EditTool::hover(EditorView& view, int32_t x, int32_t y) {
     for (int pass = 0; pass < 2 && !hovered; ++pass) {
         for (const auto& o : doc->objects) {
             if (o->locked || !o->enabled) continue;
-            if (pass == 0 ? !o->selected : !o->visibleAt(doc->currentFrame)) continue;
+            // Selected objects first, but never one that cannot be seen at this frame.
+            if (!o->visibleAt(doc->currentFrame) || (pass == 0 && !o->selected)) continue;
             int32_t index = -1;
             int32_t code = o->hitTest(x, y, t, &index);
             if (code == kHitNone) continue;

@@ -44,7 +44,8 @@ void PlayTool::hover(EditorView& view, int32_t x, int32_t y) {
         doc->setActiveDragPath(nullptr);
         view.redraw();
     }
-    view.setCursor(kCursorNeutral);
+    // Away from every path a press does nothing: the normal arrow.
+    view.setCursor(kCursorArrow);
 }
 
 void PlayTool::drag(EditorView& view, int32_t x, int32_t y, int32_t) {

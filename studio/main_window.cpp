@@ -3,7 +3,14 @@
 #include "render/stage_renderer.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeySequence>
+#include <QMimeData>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -69,6 +76,49 @@ std::string withPath(const std::string& text, const std::string& path) {
 }
 
 void showString(const char* id) { ShowMessage("%s", str(id).c_str()); }
+
+// A reader's reason ("cannot be decoded as PNG image", "no such file") as a
+// sentence of its own under the message.
+std::string reasonSentence(std::string why) {
+    while (!why.empty() && why.back() == ' ') why.pop_back();
+    while (!why.empty() && why.front() == ' ') why.erase(0, 1);
+    if (why.empty()) return why;
+    static const char* const verbs[] = {"cannot ", "can't ", "is ", "has ", "does ", "was ", "holds ", "ends "};
+    bool verb = false;
+    for (const char* v : verbs) verb = verb || why.rfind(v, 0) == 0;
+    if (verb)
+        why = "The file " + why;
+    else
+        why[0] = char(std::toupper(static_cast<unsigned char>(why[0])));
+    if (why.back() != '.' && why.back() != '!' && why.back() != '?') why += '.';
+    return why;
+}
+
+void showCantOpen(const std::string& path, const std::string& why) {
+    std::string text = withPath(str("e_cant_open"), path);
+    std::string sentence = reasonSentence(why);
+    if (!sentence.empty()) text += "\n\n" + sentence;
+    ShowMessage("%s", text.c_str());
+}
+
+// The tool box's hint of each tool, by tool-table entry.
+constexpr const char* kToolHints[kToolCount] = {
+    "hint_bplaymode",  "hint_beditmode",  "hint_binsvideo", "hint_binsimage", "hint_bdrawplaybtn",
+    "hint_bdrawbtn",   "hint_bsetin",     "hint_bsetout",   "hint_bdrawpath", "hint_bdrawoval",
+    "hint_bdrawvline", "hint_bdrawhline", "hint_bflippath"};
+
+// Pixels one wheel notch scrolls the stage.
+constexpr int32_t kWheelScroll = 40;
+
+// Something Paste can bring: objects copied by the studio, or a picture.
+bool clipboardHasPaste() {
+    QClipboard* clip = QGuiApplication::clipboard();
+    const QMimeData* data = clip ? clip->mimeData() : nullptr;
+    if (!data) return false;
+    if (data->hasImage()) return true;
+    QString text = data->text();
+    return text.size() >= 2 && text[1] == 'O';
+}
 
 bool equalsIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -210,14 +260,20 @@ void MainWindow::InstallMenu(std::unique_ptr<Menu> menu) {
     SetMenu(menu_.get());
     UpdateCommands();
     // The shortcut shown after the tab works as one too.
-    for (QAction* action = nullptr; int32_t id : {101, 102, 103, 104, 199, 201, 202, 203, 204, 205, 206, 301, 302, 901}) {
+    for (QAction* action = nullptr;
+         int32_t id : {101, 102, 103, 104, 199, 201, 202, 203, 204, 205, 206, 220, 221, 301, 302, 306, 901}) {
         action = menu_->FindItem(id);
         if (!action) continue;
         QString text = action->text();
         int tab = text.indexOf('\t');
         if (tab < 0) continue;
         QKeySequence key(text.mid(tab + 1));
-        if (!key.isEmpty()) action->setShortcut(key);
+        if (key.isEmpty()) continue;
+        // The keys other programs use for the same command work as well.
+        QList<QKeySequence> keys{key};
+        if (id == kCmdRedo) keys << QKeySequence("Ctrl+Y") << QKeySequence("Ctrl+Shift+Z");
+        if (id == kCmdZoomIn) keys << QKeySequence("Ctrl+=");
+        action->setShortcuts(keys);
     }
 }
 
@@ -245,6 +301,11 @@ void MainWindow::AttachDocument(std::unique_ptr<Document> doc) {
     clientW_ = doc_->stageWidth + 25;
     clientH_ = doc_->stageHeight + 25;
     ResizeClient(clientW_, clientH_);
+    // The screen, or the menu's minimum, may have given another size.
+    if (QWidget* area = client()) {
+        clientW_ = area->width();
+        clientH_ = area->height();
+    }
     scrollX_ = scrollY_ = 0;
     Layout();
     Redraw();
@@ -287,6 +348,7 @@ void MainWindow::Redraw() {
         back->StretchCanvas(-scrollX_, -scrollY_, cw, ch, stage, 0, 0, stage.width(), stage.height());
         if (doc_->editMode) drawSelectionMarks();
     }
+    updateStatus();
     back->FillRect(clientW_ - kBarSize, clientH_ - kBarSize, kBarSize, kBarSize, kCornerColour);
     ShowControls();
     Refresh();
@@ -304,9 +366,11 @@ void MainWindow::drawSelectionMarks() {
         back.FillRect(x - 3, y - 3, 7, 7, colour);
         back.FrameRect(x - 3, y - 3, 7, 7, 0x000000);
     };
+    // Handles only for what can be seen at this frame.
+    const int32_t frame = doc_->currentFrame;
     for (size_t i = doc_->objects.size(); i-- > 0;) {
         const MediaObject& o = *doc_->objects[i];
-        if (!o.selected) continue;
+        if (!o.selected || !o.visibleAt(frame)) continue;
         if (o.kind() == kDragPath) {
             const auto& path = static_cast<const DragPath&>(o);
             if (!path.statePictures[kStateNormal] && !path.statePictures[kStateHighlighted]) continue;
@@ -316,7 +380,7 @@ void MainWindow::drawSelectionMarks() {
                    kObjectHandleColour);
     }
     for (const auto& o : doc_->objects) {
-        if (!o->selected || o->kind() != kDragPath) continue;
+        if (!o->selected || o->kind() != kDragPath || !o->visibleAt(frame)) continue;
         const auto& path = static_cast<const DragPath&>(*o).path;
         const auto& points = path.points();
         if (points.size() > 1) {
@@ -330,6 +394,57 @@ void MainWindow::drawSelectionMarks() {
         if (PolylineShape::instance().positionAt(path, doc_->currentFrame, &at))
             back.FillRect(wx(at.x) - 2, wy(at.y) - 2, 5, 5, kFramePositionColour);
     }
+}
+
+void MainWindow::updateStatus() {
+    if (!exists() || !doc_) return;
+    std::string line = str("status_frame") + " " + std::to_string(doc_->currentFrame + 1) + " " + str("status_of") +
+                       " " + std::to_string(doc_->length);
+    line += "    " + str("status_zoom") + " " + std::to_string(std::llround(zoom_ * 100)) + " %";
+    line += "    " + str(doc_->editMode ? "status_edit" : "status_play");
+    // The mode tools' hints would only repeat the mode.
+    for (int32_t i = kEditToolEntry + 1; i < kToolCount; ++i) {
+        if (activeTool_ && editorTool(i) == activeTool_) {
+            line += "    " + str(kToolHints[i]);
+            break;
+        }
+    }
+    SetStatusText(line);
+}
+
+bool MainWindow::hasEditableSelection() const {
+    if (!doc_ || !doc_->editMode) return false;
+    for (const auto& o : doc_->objects)
+        if (o->selected && o->visibleAt(doc_->currentFrame)) return true;
+    return false;
+}
+
+void MainWindow::withEditableSelection(void (*edit)(Document&)) {
+    if (!hasEditableSelection()) return;
+    std::vector<ObjectId> unseen;
+    for (auto& o : doc_->objects) {
+        if (o->selected && !o->visibleAt(doc_->currentFrame)) {
+            unseen.push_back(o->id);
+            o->selected = 0;
+        }
+    }
+    edit(*doc_);
+    for (ObjectId id : unseen)
+        if (MediaObject* o = doc_->findObject(id)) o->selected = 1;
+}
+
+void MainWindow::pasteSelected() {
+    std::vector<ObjectId> before;
+    for (const auto& o : doc_->objects) before.push_back(o->id);
+    pasteCommand(*this);
+    bool arrived = false;
+    for (auto& o : doc_->objects) {
+        bool old = std::find(before.begin(), before.end(), o->id) != before.end();
+        if (!old) arrived = true;
+    }
+    // The user sees what arrived: it alone is selected.
+    if (!arrived) return;
+    for (auto& o : doc_->objects) o->selected = std::find(before.begin(), before.end(), o->id) == before.end();
 }
 
 void MainWindow::UpdateTitle() {
@@ -376,10 +491,17 @@ void MainWindow::OnMouseMove(int32_t x, int32_t y, int32_t modifiers) {
         return;
     }
     if (!doc_ || !activeTool_) return;
-    if (dragging_)
+    if (dragging_) {
         activeTool_->drag(*this, stageX(x), stageY(y), modifiers);
-    else
-        activeTool_->hover(*this, stageX(x), stageY(y));
+        return;
+    }
+    activeTool_->hover(*this, stageX(x), stageY(y));
+    // Beyond the stage (and the reach of its edge handles) a press does
+    // nothing: the normal arrow says so.
+    int32_t reach = 4;
+    int32_t left = -scrollX_, top = -scrollY_;
+    int32_t right = left + int32_t(doc_->stageWidth * zoom_), bottom = top + int32_t(doc_->stageHeight * zoom_);
+    if (x < left - reach || y < top - reach || x >= right + reach || y >= bottom + reach) SetCursor(kCursorArrow);
 }
 
 void MainWindow::OnLeftUp(int32_t x, int32_t y, int32_t modifiers) {
@@ -405,8 +527,22 @@ void MainWindow::OnKey(int32_t code) {
     switch (code) {
     case Key::Backspace:
     case Key::Delete: Command(kCmdDelete); return;
-    case Key::ctrl('Z'): Command(kCmdUndo); return;
-    case Key::ctrl('R'): Command(kCmdRedo); return;
+    case Key::ctrl('Z'): Command((RoutedKeyModifiers() & 1) ? kCmdRedo : kCmdUndo); return;
+    case Key::ctrl('R'):
+    case Key::ctrl('Y'): Command(kCmdRedo); return;
+    case Key::ctrl('A'): Command(kCmdSelectAll); return;
+    case Key::Escape: Command(kCmdSelectNone); return;
+    // Control with a digit or sign arrives as the character: the zoom keys.
+    case '=':
+    case '+':
+        if (RoutedKeyModifiers() & kModifierControl) Command(kCmdZoomIn);
+        return;
+    case '-':
+        if (RoutedKeyModifiers() & kModifierControl) Command(kCmdZoomOut);
+        return;
+    case '0':
+        if (RoutedKeyModifiers() & kModifierControl) Command(kCmdZoomActual);
+        return;
     case Key::ctrl('X'): Command(kCmdCut); return;
     case Key::ctrl('C'): Command(kCmdCopy); return;
     case Key::ctrl('V'): Command(kCmdPaste); return;
@@ -419,12 +555,12 @@ void MainWindow::OnKey(int32_t code) {
 }
 
 void MainWindow::moveSelection(int32_t dx, int32_t dy) {
-    if (!doc_ || !doc_->editMode || doc_->selectedCount() == 0) return;
+    if (!hasEditableSelection()) return;
     // Kept in the history, so the move counts as a change to save and can be undone.
     doc_->snapshot();
     for (size_t i = doc_->objects.size(); i-- > 0;) {
         MediaObject& o = *doc_->objects[i];
-        if (o.selected) o.moveTo(o.left + dx, o.top + dy);
+        if (o.selected && o.visibleAt(doc_->currentFrame)) o.moveTo(o.left + dx, o.top + dy);
     }
     Redraw();
 }
@@ -458,6 +594,25 @@ void MainWindow::OnWheel(int32_t steps, int32_t x, int32_t y) {
         return;
     }
     Window::OnWheel(steps, x, y);
+}
+
+void MainWindow::OnWheelModified(int32_t steps, int32_t x, int32_t y, int32_t modifiers) {
+    if (ControlAt(x, y) || !doc_) {
+        Window::OnWheelModified(steps, x, y, modifiers);
+        return;
+    }
+    if (modifiers & kModifierControl) {
+        Command(steps > 0 ? kCmdZoomIn : kCmdZoomOut);
+        return;
+    }
+    // Sideways with Shift, or when only that is possible.
+    bool sideways = (modifiers & kModifierShift) || !vbar_->IsEnabled();
+    Slider* bar = sideways ? hbar_ : vbar_;
+    if (!bar->IsEnabled()) return;
+    int32_t& scroll = sideways ? scrollX_ : scrollY_;
+    scroll -= steps * kWheelScroll;
+    Layout();
+    Redraw();
 }
 
 void MainWindow::OnDropFile(const std::string& path, int32_t x, int32_t y) {
@@ -530,7 +685,7 @@ int32_t MainWindow::Open(const std::string& given, int32_t dropX, int32_t dropY)
     std::unique_ptr<Document> loaded = loadProjectFile(path, &why);
     if (!loaded) {
         // The empty document stays; say why instead of doing nothing.
-        ShowMessage("%s (%s)", withPath(str("e_cant_open"), path).c_str(), why.c_str());
+        showCantOpen(path, why);
         return 0;
     }
     AttachDocument(std::move(loaded));
@@ -547,7 +702,7 @@ int32_t MainWindow::OpenContent(const std::string& path) {
     auto loaded = std::make_unique<Document>(0, 0);
     ContentResult result = loadContentFile(path, *loaded);
     if (!result) {
-        ShowMessage("%s (%s)", withPath(str("e_cant_open"), path).c_str(), result.reason.c_str());
+        showCantOpen(path, result.reason);
         return 0;
     }
     if (!CloseDocument()) return 0;
@@ -564,7 +719,7 @@ int32_t MainWindow::OpenSideFormat(const std::string& path) {
     auto loaded = std::make_unique<Document>(0, 0);
     Status result = importSideFormat(path, *loaded);
     if (!result) {
-        ShowMessage("%s (%s)", withPath(str("e_cant_open"), path).c_str(), result.reason().c_str());
+        showCantOpen(path, result.reason());
         return 0;
     }
     if (!CloseDocument()) return 0;
@@ -639,16 +794,17 @@ ToolboxWindow* MainWindow::ShowToolbox() {
         toolbox_ = ToolboxWindow::Create(this, *this, 0, 0);
         if (!toolbox_) return nullptr;
     }
-    auto place = [this] {
-        int32_t mx = 0, my = 0, tw = 0;
-        GetRect(&mx, &my, nullptr, nullptr);
-        toolbox_->GetRect(nullptr, nullptr, &tw, nullptr);
-        toolbox_->Move(mx - tw, my);
-    };
-    if (fresh) place();
+    if (fresh) placeToolbox();
     toolbox_->Show(true);
-    // The frame's real width is known once the window is up.
-    if (fresh) place();
+    // The frame's real width is known once the window is up, and the
+    // window manager's frames a moment later.
+    if (fresh) {
+        placeToolbox();
+        QPointer<QWidget> frame(widget());
+        QTimer::singleShot(150, widget(), [frame] {
+            if (auto* main = dynamic_cast<MainWindow*>(FromWidget(frame.data()))) main->placeToolbox();
+        });
+    }
     toolbox_->Redraw();
     return toolbox_.get();
 }
@@ -683,6 +839,22 @@ void MainWindow::closeInfoWindow() {
 
 void MainWindow::refreshTimeline() {
     if (timeline_ && timeline_->exists()) timeline_->Redraw();
+}
+
+void MainWindow::placeToolbox() {
+    if (!toolbox_ || !toolbox_->exists()) return;
+    int32_t mx = 0, my = 0, tw = 0;
+    GetRect(&mx, &my, nullptr, nullptr);
+    toolbox_->GetRect(nullptr, nullptr, &tw, nullptr);
+    // No room left of the window on the screen: the window moves over,
+    // rather than the tool box covering its menu.
+    QScreen* screen = widget() ? widget()->screen() : nullptr;
+    int32_t left = screen ? screen->availableGeometry().left() : 0;
+    if (mx - tw < left) {
+        Move(left + tw, my);
+        GetRect(&mx, &my, nullptr, nullptr);
+    }
+    toolbox_->Move(mx - tw, my);
 }
 
 void MainWindow::refreshToolbox() {
@@ -720,7 +892,8 @@ void MainWindow::openHelp() {
         ShowMessage("%s", withPath(str("e_cant_open"), page).c_str());
         return;
     }
-    OpenWithShell("file://" + page);
+    // Without a browser nothing would show: say so.
+    if (!OpenWithShell("file://" + page)) showString("e_no_browser");
 }
 
 // Every menu command: what it does and when it can act. A command without a
@@ -729,7 +902,7 @@ const std::vector<MainWindow::CommandEntry>& MainWindow::Commands() {
     using W = MainWindow;
     auto always = [](const W&) { return true; };
     auto withDocument = [](const W& w) { return w.doc_ != nullptr; };
-    auto withSelection = [](const W& w) { return w.doc_ && w.doc_->selectedCount() > 0; };
+    auto withSelection = [](const W& w) { return w.hasEditableSelection(); };
     static const std::vector<CommandEntry> table = {
         {kCmdNew, always,
          [](W& w) {
@@ -746,7 +919,8 @@ const std::vector<MainWindow::CommandEntry>& MainWindow::Commands() {
          }},
         {kCmdPublish, withDocument, [](W& w) { runPublishingCommand(w, kCmdPublish); }},
         {kCmdPublishSettings, withDocument, [](W& w) { runPublishingCommand(w, kCmdPublishSettings); }},
-        {kCmdOpenWebFolder, always, [](W& w) { w.openWebFolder(); }},
+        {kCmdOpenWebFolder, [](const W&) { return isDirectory(settings().Get("last_web_dir")); },
+         [](W& w) { w.openWebFolder(); }},
         {kCmdRecent, always, [](W& w) { showRecentFilesDialog(w, recentFiles()); }},
         {kCmdAlbum, always, [](W& w) { runPublishingCommand(w, kCmdAlbum); }},
         {kCmdImportVideo, withDocument, [](W& w) { videoCommand(w); }},
@@ -759,10 +933,23 @@ const std::vector<MainWindow::CommandEntry>& MainWindow::Commands() {
          }},
         {kCmdUndo, [](const W& w) { return w.doc_ && w.doc_->canUndo(); }, [](W& w) { w.doc_->undo(); }},
         {kCmdRedo, [](const W& w) { return w.doc_ && w.doc_->canRedo(); }, [](W& w) { w.doc_->redo(); }},
-        {kCmdCut, withSelection, [](W& w) { w.doc_->cutSelected(); }},
-        {kCmdCopy, withSelection, [](W& w) { w.doc_->copySelected(); }},
-        {kCmdPaste, withDocument, [](W& w) { pasteCommand(w); }},
-        {kCmdDelete, withSelection, [](W& w) { w.doc_->removeSelected(); }},
+        {kCmdCut, withSelection, [](W& w) { w.withEditableSelection([](Document& d) { d.cutSelected(); }); }},
+        {kCmdCopy, withSelection, [](W& w) { w.withEditableSelection([](Document& d) { d.copySelected(); }); }},
+        {kCmdPaste, [](const W& w) { return w.doc_ && clipboardHasPaste(); }, [](W& w) { w.pasteSelected(); }},
+        {kCmdDelete, withSelection, [](W& w) { w.withEditableSelection([](Document& d) { d.removeSelected(); }); }},
+        {kCmdSelectAll,
+         [](const W& w) {
+             if (!w.doc_ || !w.doc_->editMode) return false;
+             for (const auto& o : w.doc_->objects)
+                 if (o->visibleAt(w.doc_->currentFrame)) return true;
+             return false;
+         },
+         [](W& w) {
+             // What can be seen at this frame, and only that.
+             for (auto& o : w.doc_->objects) o->selected = o->visibleAt(w.doc_->currentFrame);
+         }},
+        {kCmdSelectNone, [](const W& w) { return w.doc_ && w.doc_->selectedCount() > 0; },
+         [](W& w) { w.doc_->selectAll(false); }},
         {kCmdDimension, withDocument, [](W& w) { w.showDimensionDialog(); }},
         {kCmdSkipInOut, [](const W& w) { return w.doc_ && w.doc_->length > 0; },
          [](W& w) { runSkipWindow(&w, w.doc_.get(), false); }},
@@ -775,6 +962,7 @@ const std::vector<MainWindow::CommandEntry>& MainWindow::Commands() {
          [](W& w) { runSkipWindow(&w, w.doc_.get(), true); }},
         {kCmdZoomIn, [](const W& w) { return w.zoom_ * 2 <= kMaxZoom; }, [](W& w) { w.SetZoom(w.zoom_ * 2); }},
         {kCmdZoomOut, [](const W& w) { return w.zoom_ * 0.5 >= kMinZoom; }, [](W& w) { w.SetZoom(w.zoom_ * 0.5); }},
+        {kCmdZoomActual, [](const W& w) { return w.zoom_ != 1.0; }, [](W& w) { w.SetZoom(1.0); }},
         {kCmdTimeline, always, [](W& w) { w.ShowTimeline(); }},
         {kCmdInfo, withSelection,
          [](W& w) { w.openInfoWindow(*w.doc_->objects[size_t(w.doc_->firstSelectedIndex())]); }},

@@ -62,11 +62,14 @@ enum MainCommand : int32_t {
     kCmdFrameDiff = 209,  // 209..213: the frame-code commands in menu order
     kCmdFrameUnfix = 213,
     kCmdSkipAll = 214,
+    kCmdSelectAll = 220,
+    kCmdSelectNone = 221,
     kCmdZoomIn = 301,
     kCmdZoomOut = 302,
     kCmdTimeline = 303,
     kCmdInfo = 304,
     kCmdToolbox = 305,
+    kCmdZoomActual = 306,
     kCmdHelp = 901,
     kCmdAbout = 999,
 };
@@ -124,6 +127,9 @@ public:
     TimelineWindow* ShowTimeline();
     TimelineWindow* timeline() const { return timeline_.get(); }
     InfoWindows* infoWindows() const { return info_.get(); }
+    // Puts the tool box directly left of this window, tops aligned; the
+    // window moves right when the screen has no room for the box.
+    void placeToolbox();
     // Media imports come with their own commands; until then they refuse.
     virtual int32_t ImportMedia(OpenKind kind, const std::string& path, int32_t dropX, int32_t dropY);
     // A published content file rebuilt as a new document named after it with ".tvl".
@@ -164,6 +170,8 @@ public:
     void OnMenu(int32_t id) override { Command(id); }
     void OnDropFile(const std::string& path, int32_t x, int32_t y) override;
     void OnWheel(int32_t steps, int32_t x, int32_t y) override;
+    // Shift scrolls sideways, Control zooms.
+    void OnWheelModified(int32_t steps, int32_t x, int32_t y, int32_t modifiers) override;
     void SetTitle(const std::string& text) override;
 
     // EditorView.
@@ -201,6 +209,15 @@ private:
 
     void openWebFolder();
     void drawSelectionMarks();
+    // Frame, zoom, mode and the tool's hint in the status bar.
+    void updateStatus();
+    // Editing commands act on what the user sees: selected objects visible at
+    // the current frame, in edit mode. Runs `edit` with only those selected;
+    // the others keep their selection.
+    bool hasEditableSelection() const;
+    void withEditableSelection(void (*edit)(Document&));
+    // Selects what a paste brought.
+    void pasteSelected();
     void moveSelection(int32_t dx, int32_t dy);
     void detachDocument();
     void openFromDialog();

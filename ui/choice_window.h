@@ -26,6 +26,8 @@ public:
     ChoiceWindow(Window* owner, const std::string& text, const std::vector<std::string>& labels);
     ~ChoiceWindow() override;
     void OnControl(int32_t id) override;
+    // The focused button, else the first one.
+    Control* DefaultButton() const override;
     size_t buttonCount() const { return buttons_.size(); }
     Button* button(size_t i) const { return i < buttons_.size() ? buttons_[i].get() : nullptr; }
 

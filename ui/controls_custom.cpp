@@ -1,5 +1,10 @@
 // Controls drawn by the program into the parent's back buffer.
 
+#include <QApplication>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionSlider>
+
 #include <algorithm>
 
 #include "canvas/canvas.h"
@@ -146,7 +151,26 @@ void Slider::changed(bool tracking) {
 
 void Slider::Paint(Canvas& canvas, int32_t x, int32_t y, int32_t w, int32_t h) {
     canvas.FillRect(x, y, w, h, 0xE0E0E0);
-    if (!IsEnabled() || maximum_ == minimum_) return;
+    if (!IsEnabled() || maximum_ == minimum_) {
+        // A bar that cannot scroll looks disabled the way the desktop draws it.
+        if (QApplication::style() && w > 0 && h > 0) {
+            QImage target = canvas.qimage();
+            QPainter painter(&target);
+            // Styles draw scroll bars in their own coordinates, from (0, 0).
+            painter.translate(x, y);
+            QStyleOptionSlider option;
+            option.rect = QRect(0, 0, w, h);
+            option.orientation = horizontal_ ? Qt::Horizontal : Qt::Vertical;
+            option.minimum = option.maximum = 0;
+            option.pageStep = 1;
+            option.state = QStyle::State_None | (horizontal_ ? QStyle::State_Horizontal : QStyle::State_None);
+            option.palette = QApplication::palette();
+            option.palette.setCurrentColorGroup(QPalette::Disabled);
+            option.subControls = QStyle::SC_All;
+            QApplication::style()->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter);
+        }
+        return;
+    }
     canvas.FrameRect(x, y, w, h, hasFocus() ? 0x000000 : 0xC0C0C0);
     int32_t len = horizontal_ ? w : h;
     int32_t t = std::max(8, int32_t(len * proportion_));

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
+#include "core/key_codes.h"
 #include "ui/control.h"
 #include "ui/window.h"
 
@@ -40,6 +41,10 @@ ListBox::ListBox(Window* parent, int32_t x, int32_t y, int32_t w, int32_t h, int
         list->setSelectionMode(QAbstractItemView::SingleSelection);
         list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         QObject::connect(list, &QListWidget::itemSelectionChanged, [this] { notify(1); });
+        // A double click chooses the row as Enter does: the dialog's default button.
+        QObject::connect(list, &QListWidget::itemDoubleClicked, [this] {
+            if (Window* w = this->parent()) w->RouteKey(Key::Enter);
+        });
     }
     attach(list, "Listbox creation failed.");
 }

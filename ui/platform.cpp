@@ -106,7 +106,8 @@ void PumpOnce(Window*) {
 void PumpPending() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
 void ShowMessageBox(const std::string& text) {
-    QMessageBox box(QMessageBox::Information, "Message", QString::fromStdString(text), QMessageBox::Ok, focusOwner());
+    // What the program has to say is nearly always a failure or a warning.
+    QMessageBox box(QMessageBox::Warning, "Message", QString::fromStdString(text), QMessageBox::Ok, focusOwner());
     box.exec();
 }
 
@@ -206,6 +207,12 @@ ChoiceWindow::~ChoiceWindow() { buttons_.clear(); }
 
 void ChoiceWindow::OnControl(int32_t id) { EndModal(id); }
 
+Control* ChoiceWindow::DefaultButton() const {
+    for (const auto& b : buttons_)
+        if (b.get() == focusedControl() || (b->NativeHandle() && b->NativeHandle()->hasFocus())) return b.get();
+    return buttons_.empty() ? nullptr : buttons_.front().get();
+}
+
 int AskChoice(Window* owner, const std::string& text, const std::vector<std::string>& labels) {
     if (labels.empty()) return 0;
     ChoiceWindow w(owner, text, labels);
@@ -218,9 +225,29 @@ int AskChoice(Window* owner, const std::string& text, const std::vector<std::str
 
 std::vector<std::string> QtNameFilters(const std::string& filter) {
     std::vector<std::string> out;
-    for (auto [label, pattern] : filterPairs(filter)) {
-        std::replace(pattern.begin(), pattern.end(), ';', ' ');
-        out.push_back(label + " (" + pattern + ")");
+    for (const auto& [label, pattern] : filterPairs(filter)) {
+        // The patterns are the pattern text's, each once; Qt wants them
+        // separated by blanks.
+        std::vector<std::string> patterns;
+        size_t at = 0;
+        while (at <= pattern.size()) {
+            size_t end = std::min(pattern.find(';', at), pattern.size());
+            std::string one = pattern.substr(at, end - at);
+            one.erase(0, one.find_first_not_of(' '));
+            one.erase(one.find_last_not_of(' ') + 1);
+            if (!one.empty() && std::find(patterns.begin(), patterns.end(), one) == patterns.end())
+                patterns.push_back(one);
+            at = end + 1;
+        }
+        if (patterns.empty()) continue;
+        // Labels often name their patterns already ("PNG image (*.png)"):
+        // that part is replaced, so the entry names them once.
+        std::string name = label;
+        if (size_t open = name.rfind(" ("); open != std::string::npos && !name.empty() && name.back() == ')')
+            name.erase(open);
+        std::string entry = name + " (";
+        for (size_t i = 0; i < patterns.size(); ++i) entry += (i ? " " : "") + patterns[i];
+        out.push_back(entry + ")");
     }
     return out;
 }

@@ -36,7 +36,7 @@ const std::vector<Window*>& TopLevelWindows();
 // between batches of events; programs without one call it when done.
 void FlushDestroyedWindows();
 
-// Message box titled "Message" with an information icon, owned by the window
+// Message box titled "Message" with a warning icon, owned by the window
 // that has the keyboard focus.
 void ShowMessageBox(const std::string& text);
 // Modal question with at most 10 buttons: the pressed button's index, -1 when

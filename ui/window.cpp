@@ -4,17 +4,19 @@
 
 #include <QAction>
 #include <QActionEvent>
-#include <QMenu>
-#include <QSet>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDropEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
+#include <QSet>
 #include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
@@ -54,6 +56,25 @@ int32_t modifiersOf(Qt::KeyboardModifiers m) {
     return ((m & Qt::ShiftModifier) ? 1 : 0) | ((m & Qt::ControlModifier) ? 2 : 0);
 }
 
+// The screen that holds most of the widget's window, else the primary one.
+QScreen* screenOf(const QWidget* w) {
+    if (w) {
+        if (QScreen* s = QGuiApplication::screenAt(w->frameGeometry().center())) return s;
+        if (w->screen()) return w->screen();
+    }
+    return QGuiApplication::primaryScreen();
+}
+
+// What the window manager adds around the client: the real frame once the
+// window is up, a usual title bar and border before that.
+QMargins frameMarginsOf(const QWidget* w) {
+    QRect f = w->frameGeometry(), g = w->geometry();
+    QMargins real(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom());
+    if (w->isVisible() && real.top() > 0) return real;
+    if (QGuiApplication::platformName() == "offscreen") return real;
+    return QMargins(4, 30, 4, 4);
+}
+
 // Key table and typed characters to the program's key codes; 0 leaves the
 // key to Qt.
 int32_t translateKey(const QKeyEvent* ev) {
@@ -87,6 +108,12 @@ int32_t translateKey(const QKeyEvent* ev) {
 }
 
 }  // namespace
+
+namespace {
+int32_t g_keyModifiers = 0;
+}  // namespace
+
+int32_t RoutedKeyModifiers() { return g_keyModifiers; }
 
 const std::vector<Window*>& TopLevelWindows() { return topLevels(); }
 
@@ -165,9 +192,18 @@ protected:
             ev->ignore();
             return;
         }
+        g_keyModifiers = modifiersOf(ev->modifiers());
         window_->RouteKey(code);
+        g_keyModifiers = 0;
     }
     void wheelEvent(QWheelEvent* ev) override {
+        // A sideways wheel (or tilt) scrolls as Shift with the wheel does.
+        int32_t modifiers = modifiersOf(ev->modifiers());
+        int32_t delta = ev->angleDelta().y();
+        if (delta == 0 && ev->angleDelta().x() != 0) {
+            delta = ev->angleDelta().x();
+            modifiers |= 1;
+        }
         QPoint global = ev->globalPosition().toPoint();
         // The window under the pointer takes the wheel, focused or not.
         Window* target = Window::FromWidget(QApplication::widgetAt(global));
@@ -182,12 +218,12 @@ protected:
         // Whole notches of 120; touchpads send smaller amounts, which add up
         // instead of being lost one event at a time.
         auto* c = static_cast<ClientWidget*>(target->client());
-        c->wheelRest_ += ev->angleDelta().y();
+        c->wheelRest_ += delta;
         int32_t steps = c->wheelRest_ / 120;
         c->wheelRest_ -= steps * 120;
         if (!steps) return;
         QPoint local = c->mapFromGlobal(global);
-        target->RouteWheel(steps, local.x(), local.y());
+        target->RouteWheel(steps, local.x(), local.y(), modifiers);
     }
     void dragEnterEvent(QDragEnterEvent* ev) override {
         if (ev->mimeData()->hasUrls()) ev->acceptProposedAction();
@@ -262,12 +298,15 @@ public:
     Window* window_;
     ClientWidget* client_ = nullptr;
     QMenuBar* bar_ = nullptr;
+    QLabel* status_ = nullptr;
 
     int32_t barHeight() const { return bar_ ? bar_->sizeHint().height() : 0; }
+    int32_t statusHeight() const { return status_ ? status_->sizeHint().height() : 0; }
     void layoutChildren() {
-        int32_t bh = barHeight();
+        int32_t bh = barHeight(), sh = statusHeight();
         if (bar_) bar_->setGeometry(0, 0, width(), bh);
-        if (client_) client_->setGeometry(0, bh, width(), std::max(0, height() - bh));
+        if (client_) client_->setGeometry(0, bh, width(), std::max(0, height() - bh - sh));
+        if (status_) status_->setGeometry(0, std::max(0, height() - sh), width(), sh);
     }
 
 protected:
@@ -434,6 +473,8 @@ void Window::OnControl(int32_t) {}
 void Window::OnMenu(int32_t) {}
 void Window::OnDropFile(const std::string&, int32_t, int32_t) {}
 
+void Window::OnWheelModified(int32_t steps, int32_t x, int32_t y, int32_t) { OnWheel(steps, x, y); }
+
 void Window::OnWheel(int32_t steps, int32_t x, int32_t y) {
     Control* under = ControlAt(x, y);
     if (under && under->OnWheel(steps)) return;
@@ -449,6 +490,14 @@ void Window::Show(bool flag) {
     if (flag) {
         frame_->raise();
         frame_->activateWindow();
+        if (topLevel_) {
+            KeepOnScreen();
+            // The window manager's frame is known a moment after showing.
+            QPointer<QWidget> frame(frame_);
+            QTimer::singleShot(100, frame_, [frame] {
+                if (Window* w = FromWidget(frame.data())) w->KeepOnScreen();
+            });
+        }
     }
 }
 
@@ -460,14 +509,72 @@ void Window::ResizeClient(int32_t w, int32_t h) {
     if (!frame_) return;
     w = std::max(w, 1);
     h = std::max(h, 1);
-    int32_t fh = h + frame_->barHeight();
-    if (frame_->property("tavlinFixed").toBool())
-        frame_->setFixedSize(w, fh);
+    int32_t extra = frame_->barHeight() + frame_->statusHeight();
+    bool fixed = frame_->property("tavlinFixed").toBool();
+    if (topLevel_ && !fixed && frame_->isWindow()) {
+        // Never larger than the screen's available area, frame included.
+        if (QScreen* screen = screenOf(frame_)) {
+            QRect avail = screen->availableGeometry();
+            QMargins m = frameMarginsOf(frame_);
+            w = std::max(1, std::min(w, avail.width() - m.left() - m.right()));
+            h = std::max(1, std::min(h, avail.height() - m.top() - m.bottom() - extra));
+        }
+    }
+    if (fixed)
+        frame_->setFixedSize(w, h + extra);
     else
-        frame_->resize(w, fh);
+        frame_->resize(w, h + extra);
     frame_->layoutChildren();
+    if (topLevel_) KeepOnScreen();
     // Qt delivers the resize of a hidden widget late; callers draw at once.
-    RouteResize(w, h);
+    // A minimum size may have kept the window larger than asked.
+    RouteResize(frame_->width(), std::max(1, frame_->height() - extra));
+}
+
+void Window::KeepOnScreen() {
+    if (!frame_ || !frame_->isWindow()) return;
+    QScreen* screen = screenOf(frame_);
+    if (!screen) return;
+    QRect avail = screen->availableGeometry();
+    QMargins m = frameMarginsOf(frame_);
+    QRect outer = frame_->geometry().marginsAdded(m);
+    // The frame may have turned out larger than guessed: a sizable window
+    // shrinks to fit (ResizeClient comes back here).
+    if (topLevel_ && !frame_->property("tavlinFixed").toBool() &&
+        (outer.width() > avail.width() || outer.height() > avail.height()) && clientWidget_) {
+        int32_t cw = clientWidget_->width(), ch = clientWidget_->height();
+        int32_t fw = std::min(cw, avail.width() - m.left() - m.right());
+        int32_t extra = frame_->barHeight() + frame_->statusHeight();
+        int32_t fh = std::min(ch, avail.height() - m.top() - m.bottom() - extra);
+        if (fw < cw || fh < ch) {
+            ResizeClient(fw, fh);
+            return;
+        }
+    }
+    int32_t x = std::clamp(outer.x(), avail.left(), std::max(avail.left(), avail.right() + 1 - outer.width()));
+    int32_t y = std::clamp(outer.y(), avail.top(), std::max(avail.top(), avail.bottom() + 1 - outer.height()));
+    // Qt places a top-level window by its frame.
+    if (x != outer.x() || y != outer.y()) frame_->move(x, y);
+}
+
+void Window::SetStatusText(const std::string& text) {
+    if (!frame_) return;
+    if (!frame_->status_) {
+        int32_t cw = clientWidget_->width(), ch = clientWidget_->height();
+        frame_->status_ = new QLabel(frame_);
+        frame_->status_->setContentsMargins(6, 2, 6, 2);
+        frame_->status_->setFrameShape(QFrame::StyledPanel);
+        frame_->status_->setFrameShadow(QFrame::Sunken);
+        frame_->status_->setText(QString::fromStdString(text));
+        frame_->status_->show();
+        ResizeClient(cw, ch);
+        return;
+    }
+    frame_->status_->setText(QString::fromStdString(text));
+}
+
+std::string Window::statusText() const {
+    return frame_ && frame_->status_ ? frame_->status_->text().toStdString() : std::string();
 }
 
 void Window::MoveResize(int32_t x, int32_t y, int32_t w, int32_t h) {
@@ -497,7 +604,15 @@ void Window::Enable(bool flag) {
 
 void Window::CentreOnScreen() {
     if (!frame_) return;
-    QScreen* screen = frame_->screen() ? frame_->screen() : QGuiApplication::primaryScreen();
+    const QWidget* near = owner_ && owner_->widget() ? owner_->widget()->window() : nullptr;
+    if (!near) {
+        for (Window* w : topLevels())
+            if (w != this && w->widget() && w->kind() != kPopupWindow && w->kind() != kPopupWindow2) {
+                near = w->widget();
+                break;
+            }
+    }
+    QScreen* screen = near ? screenOf(near) : screenOf(frame_);
     if (!screen) return;
     QRect avail = screen->availableGeometry();
     QSize size = frame_->frameGeometry().size();
@@ -517,6 +632,7 @@ void Window::SetMenu(Menu* menu) {
         delete menuBar_;
         menuBar_ = nullptr;
         frame_->bar_ = nullptr;
+        frame_->setMinimumSize(0, 0);
     }
     if (menu) {
         menuBar_ = menu->build(frame_);
@@ -527,6 +643,10 @@ void Window::SetMenu(Menu* menu) {
             auto* router = new MenuRouter(menuBar_);
             router->watch(menuBar_);
             menuBar_->show();
+            // Narrower than its menu bar, the bar would fold its menus into "»".
+            if (topLevel_ && kind_ == kMainWindow)
+                frame_->setMinimumSize(std::max(menuBar_->sizeHint().width(), 240),
+                                       menuBar_->sizeHint().height() + 160);
         }
     }
     ResizeClient(cw, ch);
@@ -626,6 +746,8 @@ void Window::CycleFocus() {
         if (c == focused_) break;
         if (c->IsVisible() && c->IsEnabled()) {
             SetFocusControl(c);
+            // A field tabbed into is typed over, as everywhere on the desktop.
+            if (auto* edit = qobject_cast<QLineEdit*>(c->NativeHandle())) edit->selectAll();
             return;
         }
     }
@@ -722,7 +844,9 @@ void Window::RouteDrop(const std::vector<std::string>& paths, int32_t x, int32_t
     for (const std::string& p : paths) OnDropFile(p, x, y);
 }
 
-void Window::RouteWheel(int32_t steps, int32_t x, int32_t y) { OnWheel(steps, x, y); }
+void Window::RouteWheel(int32_t steps, int32_t x, int32_t y, int32_t modifiers) {
+    OnWheelModified(steps, x, y, modifiers);
+}
 
 void Window::RouteNotification(Control* control, int32_t code) {
     if (!frame_ || !control) return;
@@ -745,7 +869,33 @@ void ModalWindow::OnClose() {
     EndModal(-1);
 }
 
-void ModalWindow::OnKey(int32_t) {}
+void ModalWindow::OnKey(int32_t code) {
+    if (code == Key::Escape) {
+        OnClose();
+    } else if (code == Key::Enter) {
+        if (Control* button = DefaultButton()) RouteNotification(button, 0);
+    }
+}
+
+Control* ModalWindow::DefaultButton() const {
+    std::vector<Control*> buttons;
+    for (Control* c : controls())
+        if (c->IsVisible() && dynamic_cast<Button*>(c)) buttons.push_back(c);
+    if (buttons.empty()) return nullptr;
+    int32_t bottom = buttons.front()->y();
+    for (Control* c : buttons) bottom = std::max(bottom, c->y());
+    std::vector<Control*> row;
+    for (Control* c : buttons)
+        if (c->y() == bottom) row.push_back(c);
+    // A button of that row that has the focus is the one meant; a "Browse"
+    // next to a field that merely starts with the focus is not.
+    for (Control* c : row)
+        if (c == focusedControl() || (c->NativeHandle() && c->NativeHandle()->hasFocus()))
+            return c->IsEnabled() ? c : nullptr;
+    std::sort(row.begin(), row.end(), [](Control* a, Control* b) { return a->x() < b->x(); });
+    Control* chosen = row.size() == 1 ? row[0] : row[row.size() - 2];
+    return chosen->IsEnabled() ? chosen : nullptr;
+}
 
 int32_t ModalWindow::RunModal() {
     if (owner() && owner()->IsEnabled()) {

@@ -38,6 +38,10 @@ enum WindowKind : int32_t {
 class WindowWidget;
 class ClientWidget;
 
+// The modifiers of the key being routed (bit 0 Shift, bit 1 Control): key
+// codes carry Control but not Shift.
+int32_t RoutedKeyModifiers();
+
 class Window {
 public:
     // A hidden window with a client area of w x h. With an owner, tool windows
@@ -80,6 +84,9 @@ public:
     // Offers the steps to the control under (x, y), then to every visible,
     // enabled control in order, until one takes them.
     virtual void OnWheel(int32_t steps, int32_t x, int32_t y);
+    // The wheel with the modifiers held (bit 0 Shift, bit 1 Control); by
+    // default the modifiers are ignored and OnWheel takes the steps.
+    virtual void OnWheelModified(int32_t steps, int32_t x, int32_t y, int32_t modifiers);
 
     // Showing also brings the window to the front.
     void Show(bool flag);
@@ -93,7 +100,16 @@ public:
     // close requests; the windows it owns stay usable.
     void Enable(bool flag);
     bool IsEnabled() const { return enabled_; }
+    // Centred on the available area of the screen that holds the owner (or the
+    // first top-level window), so that a dialog comes up where the user looks.
     void CentreOnScreen();
+    // Moves the window so that all of it, its title bar above all, lies in
+    // the screen's available area; a sizable window that is larger shrinks.
+    void KeepOnScreen();
+    // A line of text in a status bar under the client area; the bar appears
+    // with the first text and takes no part of the client size.
+    void SetStatusText(const std::string& text);
+    std::string statusText() const;
     // Cursor by id (ui/cursors.h); an unknown id hides the cursor.
     void SetCursor(int32_t id);
     // Null removes the menu bar. The menu stays owned by the caller.
@@ -145,7 +161,7 @@ public:
     void RouteKey(int32_t code);
     void RouteResize(int32_t w, int32_t h);
     void RouteDrop(const std::vector<std::string>& paths, int32_t x, int32_t y);
-    void RouteWheel(int32_t steps, int32_t x, int32_t y);
+    void RouteWheel(int32_t steps, int32_t x, int32_t y, int32_t modifiers = 0);
     // A native control's notification; codes 0, 1 and 0x400 reach OnControl.
     void RouteNotification(Control* control, int32_t code);
 
@@ -184,8 +200,13 @@ public:
     // Enables the owner again (when this window disabled it), destroys the
     // window and ends the loop with -1.
     void OnClose() override;
-    // Keys never end the program from here.
+    // Keys never end the program from here. Escape closes the window (as
+    // the close box does: -1); Enter presses the default button.
     void OnKey(int32_t code) override;
+    // The button Enter presses: the focused push button of the bottom row,
+    // else that row's confirming button (left of the cancelling one in the
+    // corner, or the only one). Null when there is none or it is greyed.
+    virtual Control* DefaultButton() const;
     // An owner that is already disabled (by an outer modal window) stays
     // disabled afterwards: only what this loop disabled is enabled again.
     int32_t RunModal();

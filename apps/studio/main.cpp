@@ -1,6 +1,6 @@
 // tavlin-studio: the authoring program.
 //
-//   tavlin-studio [FILE]
+//   tavlin-studio [--play] [--screenshot PNG] [FILE]   (--help, --version)
 //
 // FILE is a project, published content or a media file to import. Two options
 // for checking the program without a person at the screen:
@@ -9,6 +9,7 @@
 //   --play             switch to play mode after start-up
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -30,19 +31,57 @@ struct Options {
     std::string path;
     std::string screenshot;
     bool play = false;
+    // Set when the program is to end before any window: the exit code.
+    int exitCode = -1;
 };
 
+// Read before the application object exists, so that --help and --version
+// work without a display and open no window.
 Options parseOptions(int argc, char** argv) {
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Authoring tool for draggable video.");
+    QCommandLineOption help({"h", "help"}, "Show this help and exit.");
+    QCommandLineOption version("version", "Show the version and exit.");
+    QCommandLineOption play("play", "Switch to play mode after start-up.");
+    QCommandLineOption screenshot("screenshot",
+                                  "After start-up, save a picture of the windows to PNG (and of the splash to "
+                                  "PNG with \"-splash\" added) and quit.",
+                                  "PNG");
+    parser.addOption(help);
+    parser.addOption(version);
+    parser.addOption(play);
+    parser.addOption(screenshot);
+    parser.addPositionalArgument("FILE", "A project, published content or a media file to open.", "[FILE]");
     Options o;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--screenshot" && i + 1 < argc)
-            o.screenshot = argv[++i];
-        else if (a == "--play")
-            o.play = true;
-        else if (o.path.empty())
-            o.path = a;
+    std::string usage = "Usage: tavlin-studio [--play] [--screenshot PNG] [FILE]\n";
+    if (!parser.parse(args)) {
+        std::fprintf(stderr, "tavlin-studio: %s\n%s", parser.errorText().toLocal8Bit().constData(), usage.c_str());
+        o.exitCode = 2;
+        return o;
     }
+    if (parser.isSet(help)) {
+        // Without an application object Qt cannot name the program itself.
+        QString text = parser.helpText().replace("<executable_name>", "tavlin-studio");
+        std::printf("%s", text.toLocal8Bit().constData());
+        o.exitCode = 0;
+        return o;
+    }
+    if (parser.isSet(version)) {
+        std::printf("tavlin-studio %s\n", TAVLIN_VERSION);
+        o.exitCode = 0;
+        return o;
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1) {
+        std::fprintf(stderr, "tavlin-studio: one file at a time\n%s", usage.c_str());
+        o.exitCode = 2;
+        return o;
+    }
+    if (!files.isEmpty()) o.path = files.front().toLocal8Bit().toStdString();
+    o.screenshot = parser.value(screenshot).toLocal8Bit().toStdString();
+    o.play = parser.isSet(play);
     return o;
 }
 
@@ -75,9 +114,10 @@ void saveScreenshot(const std::string& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    Options options = parseOptions(argc, argv);
+    if (options.exitCode >= 0) return options.exitCode;
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    Options options = parseOptions(argc, argv);
 
     StudioOptions start;
     start.path = options.path;

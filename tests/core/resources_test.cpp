@@ -102,6 +102,7 @@ std::set<std::string> expectedStringIds() {
         "e_no_button", "e_undo_read", "w_read_partly", "w_values_adjusted", "e_cant_preview",
         "recover?", "recovery_time", "b_restore", "b_keep_later", "b_discard", "e_recovery_damaged",
         "e_autosave",
+        "status_frame", "status_of", "status_zoom", "status_edit", "status_play", "e_no_browser",
     };
     for (const char* button : kToolboxButtons) ids.insert(std::string("hint_") + button);
     return ids;
@@ -494,7 +495,7 @@ TEST_F(ShippedResources, MenuOffersEveryCommandOnceInTheUsualMenus) {
     for (const MenuItem& item : menu.items) ++count[item.id];
     const std::set<int> commands = {101, 102, 103, 104, 105, 106, 107, 108, 109, 151, 152, 153, 154, 199,
                                     201, 202, 203, 204, 205, 206, 207, 208, 209, 210, 211, 212, 213, 214,
-                                    301, 302, 303, 304, 305, 901, 999};
+                                    220, 221, 301, 302, 303, 304, 305, 306, 901, 999};
     for (int id : commands) EXPECT_EQ(count[id], 1) << "command " << id;
     for (const auto& [id, n] : count) EXPECT_TRUE(commands.count(id)) << "unknown command " << id;
 }
@@ -512,6 +513,9 @@ TEST_F(ShippedResources, MenuShortcutsMatchTheWindowKeys) {
     EXPECT_EQ(shortcut[204], "Ctrl+C");
     EXPECT_EQ(shortcut[205], "Ctrl+V");
     EXPECT_EQ(shortcut[206], "Del");
+    EXPECT_EQ(shortcut[220], "Ctrl+A");
+    EXPECT_EQ(shortcut[221], "Esc");
+    EXPECT_EQ(shortcut[306], "Ctrl+0");
     std::set<std::string> distinct;
     for (const auto& [id, keys] : shortcut) EXPECT_TRUE(distinct.insert(keys).second) << keys << " used twice";
 }

@@ -192,9 +192,11 @@ TEST_F(DrawToolTest, FreeHandPathIsThinnedAndSpreadOverInToOut) {
     EXPECT_EQ(path->selected, 1);
     EXPECT_GT(w.doc.codedFrameCount, 0);
 
-    // A click without movement still leaves a usable object.
+    // A click without movement draws nothing, and leaves no step to undo.
+    int32_t steps = w.doc.history.position;
     view.gesture(tool, {{5, 5}});
-    EXPECT_EQ(w.doc.objects.size(), 2u);
+    EXPECT_EQ(w.doc.objects.size(), 1u);
+    EXPECT_EQ(w.doc.history.position, steps);
 }
 
 TEST_F(DrawToolTest, OvalAndLinesFollowTheDraggedBox) {

@@ -256,7 +256,7 @@ TEST_F(EditToolTest, HoverSkipsLockedAndDisabledAndPrefersTheSelected) {
     int32_t snapshots = w.doc.history.position;
     view.cursors.clear();
     tool.hover(view, 50, 50);
-    EXPECT_EQ(view.cursor(), kCursorNeutral);  // the play tool found no path either
+    EXPECT_EQ(view.cursor(), kCursorArrow);  // the play tool found no path either
     tool.press(view, 50, 50, 0);
     EXPECT_EQ(back->selected + front->selected, 0);
     EXPECT_EQ(w.doc.history.position, snapshots);
@@ -307,7 +307,8 @@ TEST_F(PlayToolTest, HoverPicksThePathAndDraggingMovesThroughItsFrames) {
     int redraws = view.redraws;
     play.hover(view, 300, 230);
     EXPECT_EQ(w.doc.activeDragPath(), nullptr);
-    EXPECT_EQ(view.cursor(), kCursorNeutral);
+    // Away from every path a press does nothing: the normal arrow.
+    EXPECT_EQ(view.cursor(), kCursorArrow);
     EXPECT_EQ(view.redraws, redraws + 1);
 }
 

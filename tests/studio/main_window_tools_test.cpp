@@ -589,7 +589,7 @@ TEST_F(StageToolsTest, ADrawnPlayButtonPlaysAndItsStopButtonGoesBack) {
     EXPECT_EQ(doc().currentFrame, 20) << "and playback has stopped";
 }
 
-TEST_F(StageToolsTest, ClicksWithoutAMoveMakeSmallPathsThatNothingChokesOn) {
+TEST_F(StageToolsTest, ClicksWithoutAMoveMakeOnlyButtonsThatNothingChokesOn) {
     int32_t x = 30;
     for (int32_t button : {kFreeHandButton, kOvalButton, kVerticalLineButton, kHorizontalLineButton,
                            kJumpButtonButton, kPlayButtonButton}) {
@@ -598,7 +598,9 @@ TEST_F(StageToolsTest, ClicksWithoutAMoveMakeSmallPathsThatNothingChokesOn) {
         mouse->release(x, 60);
         x += 45;
     }
-    ASSERT_EQ(doc().objects.size(), 7u);
+    // The paths a click cannot shape are not made at all; buttons keep their
+    // picture's size (the play button brings its stop button).
+    ASSERT_EQ(doc().objects.size(), 3u);
     for (const auto& o : doc().objects) EXPECT_GE(static_cast<const DragPath&>(*o).count(), 2);
     EXPECT_TRUE(prompts.messages.empty());
 
@@ -613,7 +615,7 @@ TEST_F(StageToolsTest, ClicksWithoutAMoveMakeSmallPathsThatNothingChokesOn) {
             mouse->release(start + 7, 64);
         }
     }
-    EXPECT_GE(doc().objects.size(), 6u);
+    EXPECT_GE(doc().objects.size(), 2u);
 }
 
 TEST_F(StageToolsTest, AClickAfterAnUndoTakesWhatIsUnderThePointer) {
@@ -728,7 +730,8 @@ TEST_F(StudioStartTest, TheProjectOnTheCommandLineIsOpenAndReadyToEdit) {
     ASSERT_EQ(main->doc()->objects.size(), 1u);
     EXPECT_EQ(main->doc()->objects[0]->name, "across");
     EXPECT_EQ(main->doc()->stageWidth, 200);
-    EXPECT_EQ(main->clientWidth(), 225) << "the window fits the project's stage";
+    // The window fits the project's stage, or the menu bar where that is wider.
+    EXPECT_EQ(main->clientWidth(), std::max(225, main->widget()->minimumWidth()));
     EXPECT_TRUE(main->doc()->editMode);
     EXPECT_EQ(main->activeTool(), editorTool(kEditToolEntry));
     EXPECT_NE(main->menu(), nullptr);

@@ -2,6 +2,8 @@
 #include <string>
 #include <vector>
 
+#include <set>
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -125,11 +127,18 @@ TEST(SliderPaint, ThumbPlacementAndFocusFrame) {
     w.SetFocusControl(&s);
     EXPECT_EQ(w.canvas()->image().at(10, 10) & 0xFFFFFF, 0x000000u);
 
-    // An empty range or a disabled slider is only the track.
+    // An empty range or a disabled slider is the desktop's disabled bar:
+    // no thumb, and not a flat strip.
     s.SetRange(5, 5);
     s.Draw();
-    EXPECT_EQ(w.canvas()->image().at(10, 10) & 0xFFFFFF, 0xE0E0E0u);
-    EXPECT_EQ(w.canvas()->image().at(55, 18) & 0xFFFFFF, 0xE0E0E0u);
+    const Image& off = w.canvas()->image();
+    EXPECT_NE(off.at(10 + 40, 18) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_NE(off.at(10 + 59, 18) & 0xFFFFFF, 0x000000u);
+    std::set<uint32_t> colours;
+    for (int32_t x = 10; x < 110; ++x)
+        for (int32_t y = 10; y < 26; ++y) colours.insert(off.at(x, y) & 0xFFFFFF);
+    EXPECT_GT(colours.size(), 1u);
+    for (int32_t x = 10; x < 110; x += 9) EXPECT_EQ(off.at(x, 18) >> 24, 0xFFu) << "opaque";
 }
 
 // A 20 x 20 picture: blue with a red top-left pixel.
