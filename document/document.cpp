@@ -46,7 +46,7 @@ void Document::clear() {
     objects.clear();
     events.clear();
     std::fill(frameFlags.begin(), frameFlags.end(), uint8_t(0));
-    codedFrameCount = 0;
+    codedFrameCount_ = 0;
 }
 
 bool Document::setStageSize(int32_t width, int32_t height) {
@@ -254,14 +254,14 @@ void Document::timerStep() {
         if (e->tick()) fired = true;
     }
     int64_t t = now();
-    if (nextAnimationTime != 0 && nextAnimationTime > t) {
+    if (nextAnimationTime_ != 0 && nextAnimationTime_ > t) {
         if (fired) redraw();
         return;
     }
     bool changed = false;
     for (size_t i = 0; i < objects.size(); ++i)
         if (objects[i]->visibleAt(currentFrame) && objects[i]->animate()) changed = true;
-    nextAnimationTime = t + 300;
+    nextAnimationTime_ = t + 300;
     if (fired || changed) redraw();
 }
 
@@ -316,7 +316,7 @@ int32_t Document::recomputeFrameCodes() {
     int32_t count = 0;
     for (size_t i = 0; i < n; ++i)
         if (frameFlags[i] & kCodeMask) ++count;
-    codedFrameCount = count;
+    codedFrameCount_ = count;
     return count;
 }
 

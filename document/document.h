@@ -153,7 +153,9 @@ public:
 
     void redraw();
 
-    // Fields.
+    int32_t codedFrameCount() const { return codedFrameCount_; }
+
+    // --- The collaborators the studio plugs in (none in the command-line tool).
     DocumentView* view = nullptr;
     InfoWindow* infoWindow = nullptr;
     TimelineView* timeline = nullptr;
@@ -163,40 +165,51 @@ public:
     // about missing ones.
     std::function<MediaResource*(MediaKind, const std::string&)> mediaResolver;
 
+    // --- What the project file stores.
     int32_t stageWidth;
     int32_t stageHeight;
-    int32_t currentFrame = 0;
     int32_t length;
+    int32_t frameSkip = 0;
     std::vector<std::unique_ptr<MediaObject>> objects;
     std::vector<std::unique_ptr<Event>> events;
-    bool mouseDown = false;
+    // Per frame: the frame code and the user's fixed mark (FrameCode bits).
+    std::vector<uint8_t> frameFlags;
+
+    // --- The media the objects and events use.
+    std::vector<std::unique_ptr<MediaResource>> imageResources;
+    std::vector<std::unique_ptr<MediaResource>> videoResources;
+    std::vector<std::unique_ptr<MediaResource>> soundResources;
+
+    // --- Playing: the current frame, the events running and the switches.
+    int32_t currentFrame = 0;
     std::array<Event*, kEventKinds> runningEvent{};
     std::array<int32_t, kEventKinds> kindSwitch{1, 1, 1, 1, 1};
     int32_t playSpeed = 100;
     int32_t playDirection = 1;
-    std::vector<std::unique_ptr<MediaResource>> imageResources;
-    std::vector<std::unique_ptr<MediaResource>> videoResources;
-    std::vector<std::unique_ptr<MediaResource>> soundResources;
-    bool redrawNeeded = false;
     int32_t lastThumbX = 0;
+
+    // --- Editing: the mode, the gesture in progress, the in and out points.
+    bool editMode = false;
+    bool mouseDown = false;
     bool busy = false;
+    bool redrawNeeded = false;
+    int32_t inPoint = 0;
+    int32_t outPoint = 99;
+    UndoHistory history;
+
+    // --- The file and its publishing settings.
     std::string fileName;
     std::string lastPublishFolder;
     int32_t contentFlag = 0;
     int32_t publishDate = 0;
-    bool editMode = false;
-    std::vector<uint8_t> frameFlags;
-    int32_t codedFrameCount = 0;
-    int32_t frameSkip = 0;
     int32_t jpegQuality;
     int32_t diffQuality;
-    int32_t inPoint = 0;
-    int32_t outPoint = 99;
-    UndoHistory history;
-    int64_t nextAnimationTime = 0;
 
 private:
     DefaultsSource defaults_;
+    int32_t codedFrameCount_ = 0;
+    // When the next thumb animation step is due (0: at once).
+    int64_t nextAnimationTime_ = 0;
     ObjectId lastObjectId_ = 0;
     ObjectId activeDragPathId_ = 0;
     void markRange(int32_t first, int32_t last);

@@ -204,7 +204,7 @@ void paintTimeline(Canvas& c, Document& doc, const TimelineLayout& l, const Time
     // The label column's top: the status text over the ruler's left end.
     c.FillRect(0, 0, TimelineLayout::kLabelWidth, TimelineLayout::kRulerHeight, kLabelColour);
     char status[64];
-    std::snprintf(status, sizeof status, "%d [%d]", doc.currentFrame, doc.codedFrameCount);
+    std::snprintf(status, sizeof status, "%d [%d]", doc.currentFrame, doc.codedFrameCount());
     c.DrawText(2, 2, 138, 28, status, 0x000000);
 }
 

@@ -205,7 +205,7 @@ TEST(FrameCodes, PlayRangeWithSkipTwoSamplesEveryThirdFrameAndTheLast) {
     w.doc.frameSkip = 2;
     w.doc.addEvent(kPlayEvent, 10, 20);
     EXPECT_EQ(w.doc.recomputeFrameCodes(), 5);
-    EXPECT_EQ(w.doc.codedFrameCount, 5);
+    EXPECT_EQ(w.doc.codedFrameCount(), 5);
     for (int32_t f = 0; f < 100; ++f) {
         uint8_t want = f == 10 ? kKeyFrame : (f == 13 || f == 16 || f == 19 || f == 20) ? kDiffFrame : kNotCoded;
         EXPECT_EQ(w.doc.frameCode(f), want) << f;
@@ -227,7 +227,7 @@ TEST(FrameCodes, EnabledDragPathsMarkTheirPointFrames) {
     auto empty = std::make_unique<DragPath>(w.doc);
     empty->ranges.push_back({0, 99});
     w.doc.addObject(std::move(empty));  // no points: marks nothing
-    EXPECT_EQ(w.doc.codedFrameCount, 5);
+    EXPECT_EQ(w.doc.codedFrameCount(), 5);
     std::vector<int32_t> coded;
     for (int32_t f = 0; f < 100; ++f)
         if (w.doc.frameCode(f)) coded.push_back(f);

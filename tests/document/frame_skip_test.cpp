@@ -41,7 +41,7 @@ TEST(FrameSkip, InOutFixesTheCodesFrameByFrameForEveryOfferedValue) {
         std::vector<uint8_t> want = expectedInOut(120, 17, 80, skip);
         ASSERT_EQ(std::vector<uint8_t>(doc.frameFlags.begin(), doc.frameFlags.begin() + 120), want) << "skip " << skip;
         EXPECT_EQ(count, written(want)) << "skip " << skip;
-        EXPECT_EQ(doc.codedFrameCount, count);
+        EXPECT_EQ(doc.codedFrameCount(), count);
     }
     // Skip 0: every frame a difference frame but the in frame, a key frame.
     applySkipInOut(doc, 0);

@@ -190,7 +190,7 @@ TEST_F(DrawToolTest, FreeHandPathIsThinnedAndSpreadOverInToOut) {
     EXPECT_EQ(path->width, 129);
     EXPECT_EQ(path->ranges, (std::vector<FrameRange>{{0, 99}}));
     EXPECT_EQ(path->selected, 1);
-    EXPECT_GT(w.doc.codedFrameCount, 0);
+    EXPECT_GT(w.doc.codedFrameCount(), 0);
 
     // A click without movement draws nothing, and leaves no step to undo.
     int32_t steps = w.doc.history.position;

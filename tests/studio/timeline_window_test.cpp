@@ -294,7 +294,7 @@ TEST_F(TimelineTest, InAndOutFromTheRulerAndTheToolBoxThenSkippingBetweenThem) {
     for (int32_t f : {15, 20, 25}) EXPECT_EQ(doc().frameCode(f), kDiffFrame) << f;
     for (int32_t f : {11, 14, 16, 29}) EXPECT_EQ(doc().frameCode(f), kNotCoded) << f;
     EXPECT_EQ(doc().frameFlags[11], kFixedMark) << "fixed as not written";
-    EXPECT_EQ(doc().codedFrameCount, 4);
+    EXPECT_EQ(doc().codedFrameCount(), 4);
     EXPECT_EQ(doc().history.position, snapshots + 1);
 
     // Cancel after trying skip 0: the codes of skip 4 stay, and nothing to undo.
@@ -304,7 +304,7 @@ TEST_F(TimelineTest, InAndOutFromTheRulerAndTheToolBoxThenSkippingBetweenThem) {
         {1,
          [&] {
              pick(0);
-             EXPECT_EQ(doc().codedFrameCount, 20) << "applied at once";
+             EXPECT_EQ(doc().codedFrameCount(), 20) << "applied at once";
              press(SkipWindow::kCancel);
          }},
     });
@@ -320,7 +320,7 @@ TEST_F(TimelineTest, InAndOutFromTheRulerAndTheToolBoxThenSkippingBetweenThem) {
              press(SkipWindow::kOk);
          }},
     });
-    EXPECT_EQ(doc().codedFrameCount, 0);
+    EXPECT_EQ(doc().codedFrameCount(), 0);
     doc().undo();
     EXPECT_EQ(doc().frameFlags, kept);
 }
