@@ -17,26 +17,12 @@
 #include "document/document.h"
 #include "document/drag_path.h"
 #include "document/project_file.h"
+#include "bench/large_document.h"
 
 namespace {
 
 using namespace tavlin;
 namespace fs = std::filesystem;
-
-std::unique_ptr<Document> largeDocument() {
-    auto doc = std::make_unique<Document>(640, 480);
-    doc->setLength(1000);
-    for (int o = 0; o < 200; ++o) {
-        auto path = std::make_unique<DragPath>(*doc);
-        path->uniqueName("dpath");
-        for (int i = 0; i < 250; ++i) path->addPoint((i * 7 + o) % 640, (i * 13 + o * 3) % 480, i * 4, i % 50 != 0);
-        path->computeCross();
-        path->fitRectangle();
-        path->ranges.push_back({0, 999});
-        doc->addObject(std::move(path));
-    }
-    return doc;
-}
 
 // A folder of this run, beside where the user's recovery folder would be
 // (the same file system as a real one is likely to be).
@@ -50,7 +36,7 @@ struct BenchFolder {
 };
 
 const std::string& projectText() {
-    static const std::string text = writeProject(*largeDocument());
+    static const std::string text = writeProject(*bench::largeDocument());
     return text;
 }
 
@@ -87,7 +73,7 @@ void BM_AutosaveStep(benchmark::State& state) {
     RecoveryStore store(folder.path, [&now] { return now; });
     Autosave autosave(store);
     autosave.setInterval(1);
-    auto doc = largeDocument();
+    auto doc = bench::largeDocument();
     Autosave::State modified{true, false, "/home/user/large.tvl"};
     auto text = [&doc] { return writeProject(*doc); };
     autosave.step(modified, text);
