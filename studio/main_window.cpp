@@ -815,13 +815,26 @@ TimelineWindow* MainWindow::ShowTimeline() {
     if (fresh) {
         timeline_ = std::make_unique<TimelineWindow>(this, *this, info_.get(), 0, 0, 640, 300);
         if (doc_) doc_->timeline = timeline_.get();
-        int32_t mx = 0, my = 0, mh = 0;
-        GetRect(&mx, &my, nullptr, &mh);
-        timeline_->Move(mx, my + mh);
+        placeTimeline();
     }
     timeline_->Show(true);
+    // Placed again once the window manager has framed both windows and the
+    // tool box has pushed this one aside, so that it never covers the status bar.
+    if (fresh) {
+        QPointer<QWidget> frame(widget());
+        QTimer::singleShot(200, widget(), [frame] {
+            if (auto* main = dynamic_cast<MainWindow*>(FromWidget(frame.data()))) main->placeTimeline();
+        });
+    }
     timeline_->Redraw();
     return timeline_.get();
+}
+
+void MainWindow::placeTimeline() {
+    if (!timeline_ || !timeline_->exists()) return;
+    int32_t mx = 0, my = 0, mh = 0;
+    GetRect(&mx, &my, nullptr, &mh);
+    timeline_->Move(mx, my + mh);
 }
 
 void MainWindow::openInfoWindow(MediaObject& object) {

@@ -130,6 +130,8 @@ public:
     // Puts the tool box directly left of this window, tops aligned; the
     // window moves right when the screen has no room for the box.
     void placeToolbox();
+    // Puts the timeline directly below this window, left edges aligned.
+    void placeTimeline();
     // Media imports come with their own commands; until then they refuse.
     virtual int32_t ImportMedia(OpenKind kind, const std::string& path, int32_t dropX, int32_t dropY);
     // A published content file rebuilt as a new document named after it with ".tvl".

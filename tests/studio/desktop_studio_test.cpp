@@ -31,6 +31,7 @@
 #include "editor/editor_tools.h"
 #include "media/media_registry.h"
 #include "studio/main_window.h"
+#include "studio/timeline_window.h"
 #include "studio/toolbox_window.h"
 #include "studio_fixture.h"
 #include "studio_input.h"
@@ -111,6 +112,18 @@ TEST_F(DesktopStudio, WindowFollowsTheStageInsideTheScreenWithRoomForTheMenu) {
     window->ResizeClient(40, 40);
     EXPECT_GE(window->widget()->width(), window->menuBar()->sizeHint().width());
     EXPECT_GE(window->clientHeight(), 100);
+
+    // The tool box and the timeline stand beside and below it, covering
+    // neither its menu nor its status bar, also after they settled.
+    window->ShowToolbox();
+    window->ShowTimeline();
+    QTest::qWait(300);
+    QRect main = window->widget()->frameGeometry();
+    int32_t tx = 0, ty = 0, tw = 0, th = 0;
+    window->timeline()->GetRect(&tx, &ty, &tw, &th);
+    EXPECT_GE(ty, main.bottom() + 1);
+    window->toolbox()->GetRect(&tx, &ty, &tw, &th);
+    EXPECT_LE(tx + tw, main.left());
 }
 
 // "Label (pattern pattern)" with the label's own pattern list replaced.
