@@ -71,8 +71,8 @@ bool isStillList(const std::string& path) {
     header.resize(end);
     StillListSize size;
     int32_t frames = 0, again = 0;
-    if (std::sscanf(header.c_str(), "%d %d %d %d", &size.width, &size.height, &frames, &again) != 4 ||
-        frames <= 0 || frames != again)
+    if (std::sscanf(header.c_str(), "%d %d %d %d", &size.width, &size.height, &frames, &again) != 4 || frames <= 0 ||
+        frames != again)
         return false;
     std::error_code error;
     auto bytes = std::filesystem::file_size(path, error);

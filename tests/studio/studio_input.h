@@ -13,8 +13,8 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPoint>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include "base/paths.h"
