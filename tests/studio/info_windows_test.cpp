@@ -281,13 +281,13 @@ TEST_F(InfoWindowsTest, DragPathLooksAreSetAndRememberedForTheNextPath) {
     test::whenShown(chooserTitle(), [&](Window* w) { test::pickPictures(w, scratch.path(), {"thumb.png"}); });
     press(info::kStatePicture + 0);
     EXPECT_EQ(path->statePictures[0], path->thumbs[0]) << "one file, one resource";
+    test::saveShot(*shown(), "info_dm");
     // Adding thumbs is one step to undo.
     doc().undo();
     doc().undo();
     ASSERT_EQ(doc().objects.size(), 1u);
     ASSERT_EQ(doc().objects[0]->kind(), kDragPath);
     EXPECT_TRUE(static_cast<DragPath&>(*doc().objects[0]).thumbs.empty());
-    test::saveShot(*shown(), "info_dm");
 
     auto* next = static_cast<DragPath*>(MediaObject::create(doc(), kDragPath).release());
     std::unique_ptr<MediaObject> owned(next);
@@ -358,6 +358,7 @@ TEST_F(InfoWindowsTest, RecordedAndStillPictureVideosReplaceTheObjectsVideo) {
     EXPECT_EQ(video->video->name, recorded);
     EXPECT_GT(video->video->video->frameCount, 0);
     EXPECT_EQ(settings().Get("tmp_dir"), scratch.file("tmp"));
+    test::saveShot(*shown(), "info_video_recorded");
 
     // The recording is never opened as a list (OK would write over it): the
     // editor gets a new one, and cancelling it changes nothing.
