@@ -1,5 +1,7 @@
 #include "studio/info_panel.h"
 
+#include <vector>
+
 #include <QPushButton>
 
 #include "base/numbers.h"
@@ -11,6 +13,7 @@
 #include "document/media_resource.h"
 #include "editor/editor_tools.h"
 #include "media/media_registry.h"
+#include "studio/picture_chooser.h"
 #include "ui/control.h"
 #include "ui/dialog.h"
 
@@ -133,9 +136,15 @@ MediaResource* InfoPanel::chooseMedia(MediaKind kind, const std::string& start, 
     std::string path = dropped;
     for (;;) {
         if (path.empty()) {
-            std::optional<std::string> picked = prompts().openFile(filter, start);
-            if (!picked || picked->empty()) return nullptr;
-            path = *picked;
+            if (kind == MediaKind::Image) {
+                std::optional<std::vector<std::string>> picked = choosePictures(this, start, false);
+                if (!picked || picked->empty()) return nullptr;
+                path = picked->front();
+            } else {
+                std::optional<std::string> picked = prompts().openFile(filter, start);
+                if (!picked || picked->empty()) return nullptr;
+                path = *picked;
+            }
         }
         // Media nothing uses any more go first, so the lists stay as they
         // will be published.

@@ -71,6 +71,8 @@ protected:
     // Lets the author pick a file of `kind` (or takes `dropped`) and finds or
     // loads it as a resource of the document; asks "e_cant_open" with "open
     // another" / "ignore" when it does not load. Null when nothing was chosen.
+    // Pictures are picked with the picture chooser started in the folder
+    // `start`, other media with the file dialog preset with `start`.
     MediaResource* chooseMedia(MediaKind kind, const std::string& start, const std::string& dropped);
 
     EditorView& view_;

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <vector>
 
 #include "base/paths.h"
 #include "core/prompts.h"
@@ -13,7 +18,12 @@
 #include "document/media_resource.h"
 #include "document/video_object.h"
 #include "editor/editor_tools.h"
+#include "import/media_import.h"
+#include "import/still_list.h"
+#include "studio/capture_dialog.h"
 #include "studio/info_controls.h"
+#include "studio/picture_chooser.h"
+#include "studio/still_list_editor.h"
 #include "ui/control.h"
 
 namespace tavlin {
@@ -39,6 +49,39 @@ std::string hexText(int32_t colour) {
 }
 
 std::string str(const char* id) { return resources().StringCopy(id); }
+
+// The folder a picture chooser starts in for a picture now named `name`: its
+// own folder, or the current one when it has none.
+std::string pictureFolder(const std::string& name) {
+    return name.find_first_of("/\\") == std::string::npos ? std::string() : folderOf(name);
+}
+
+// A picture's line of a still list: "N", its index and a full path.
+constexpr uintmax_t kLongestStillLine = 4200;
+
+// Whether `path` holds exactly what the still-picture list editor writes.
+// The header is looked at first, so a large video is not read through.
+bool isStillList(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char start[64];
+    in.read(start, sizeof start);
+    std::string header(start, size_t(in.gcount()));
+    size_t end = header.find('\n');
+    if (end == std::string::npos) return false;
+    header.resize(end);
+    StillListSize size;
+    int32_t frames = 0, again = 0;
+    if (std::sscanf(header.c_str(), "%d %d %d %d", &size.width, &size.height, &frames, &again) != 4 || frames <= 0 ||
+        frames != again)
+        return false;
+    std::error_code error;
+    auto bytes = std::filesystem::file_size(path, error);
+    if (error || bytes > uintmax_t(frames) * kLongestStillLine) return false;
+    in.clear();
+    in.seekg(0);
+    std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return whole == stillListText(readStillList(path), size);
+}
 
 // What the object's rectangle fields read: widths and heights below 1 are 1.
 struct ObjectFields {
@@ -71,11 +114,6 @@ ObjectInfoWindow::ObjectInfoWindow(Window* owner, EditorView& view, int32_t kind
     }
     for (int32_t id : {int32_t(kMediaBox), kStatePicture + 1, kStatePicture + 2})
         if (auto* button = dynamic_cast<Button*>(ControlById(id))) emptyLabels_[id] = button->label();
-    // Recording and making a video from still pictures come with the capture
-    // and still-picture commands; until then their buttons stay greyed.
-    if (kind_ == kVideoObject)
-        for (int32_t id : {kRecord, kStillPictures})
-            if (Control* c = ControlById(id)) c->Enable(false);
 }
 
 void ObjectInfoWindow::setTarget(MediaObject* object) {
@@ -234,6 +272,37 @@ void ObjectInfoWindow::onButton(int32_t id) {
         return;
     }
     if (id == kMediaBox) replaceMedia(std::string());
+    if (kind_ == kVideoObject && id == kRecord) recordVideo();
+    if (kind_ == kVideoObject && id == kStillPictures) editStills();
+}
+
+void ObjectInfoWindow::recordVideo() {
+    std::optional<std::string> target = uniqueNameOrTell(tmpDir(), "nv", ".avi");
+    if (!target) return;
+    std::optional<std::string> recorded = captureVideo(this, *target);
+    if (recorded && !recorded->empty()) replaceMedia(*recorded);
+}
+
+void ObjectInfoWindow::editStills() {
+    auto* video = dynamic_cast<VideoObject*>(target());
+    if (!video) return;
+    std::string current = video->video ? video->video->name : std::string();
+    // The editor writes its list over the file it was opened on, so only a
+    // list it could have written itself is edited in place; any other video
+    // (an AVI, a frame list with difference frames) would be lost.
+    std::optional<std::string> list;
+    if (!current.empty() && isStillList(current))
+        list = current;
+    else
+        list = uniqueNameOrTell(tmpDir(), "vn", ".txt");
+    if (!list) return;
+    std::optional<std::string> written = editStillList(this, *list);
+    if (!written || written->empty()) return;
+    // A list rewritten within the second it was read keeps its time stamp:
+    // it is read again all the same.
+    if (Document* doc = document())
+        if (MediaResource* known = doc->findResource(MediaKind::Video, *written)) known->modificationTime = -1;
+    replaceMedia(*written);
 }
 
 void ObjectInfoWindow::onDrop(const std::string& path) {
@@ -249,7 +318,9 @@ void ObjectInfoWindow::replaceMedia(const std::string& dropped) {
         *o, [&](VideoObject& v) { current = v.video ? v.video->name : v.storedName; },
         [&](ImageObject& i) { current = i.picture ? i.picture->name : i.storedName; }, [](const MediaObject&) {});
     MediaKind kind = kind_ == kVideoObject ? MediaKind::Video : MediaKind::Image;
-    MediaResource* chosen = chooseMedia(kind, baseName(current), dropped);
+    // The picture chooser opens where the current picture is.
+    std::string start = kind == MediaKind::Image ? pictureFolder(current) : baseName(current);
+    MediaResource* chosen = chooseMedia(kind, start, dropped);
     // The question may have let other windows run: look the object up again.
     o = document() ? document()->findObject(id) : nullptr;
     if (!chosen || !o) return;
@@ -274,7 +345,7 @@ void ObjectInfoWindow::pathControl(DragPath& p, int32_t id) {
         int32_t state = id - kStatePicture;
         const ImageResource* now = p.statePictures[size_t(state)];
         ObjectId pathId = p.id;
-        MediaResource* chosen = chooseMedia(MediaKind::Image, now ? baseName(now->name) : std::string(), {});
+        MediaResource* chosen = chooseMedia(MediaKind::Image, now ? pictureFolder(now->name) : std::string(), {});
         auto* again = document() ? dynamic_cast<DragPath*>(document()->findObject(pathId)) : nullptr;
         if (!chosen || !again) return;
         beginChange();
@@ -299,12 +370,22 @@ void ObjectInfoWindow::pathControl(DragPath& p, int32_t id) {
         p.clearStatePicture(state);
     } else if (id == kThumbAdd) {
         ObjectId pathId = p.id;
-        MediaResource* chosen = chooseMedia(MediaKind::Image, std::string(), {});
-        auto* again = document() ? dynamic_cast<DragPath*>(document()->findObject(pathId)) : nullptr;
-        if (!chosen || !again) return;
-        beginChange();
-        again->thumbs.push_back(static_cast<ImageResource*>(chosen));
-        again->updateThumb();
+        std::optional<std::vector<std::string>> files = choosePictures(this, std::string(), true);
+        if (!files) return;
+        bool added = false;
+        for (const std::string& file : *files) {
+            // Each thumb joins the path before the next is resolved: resolving
+            // purges the media nothing uses, which a thumb held aside would be.
+            MediaResource* chosen = chooseMedia(MediaKind::Image, std::string(), file);
+            auto* again = document() ? dynamic_cast<DragPath*>(document()->findObject(pathId)) : nullptr;
+            if (!again) break;
+            if (!chosen) continue;
+            if (!added) beginChange();
+            added = true;
+            again->thumbs.push_back(static_cast<ImageResource*>(chosen));
+            again->updateThumb();
+        }
+        if (!added) return;
     } else if (id == kThumbRemove) {
         auto* list = dynamic_cast<ListBox*>(ControlById(kThumbList));
         int32_t at = list ? list->GetSelection() : -1;

@@ -42,6 +42,10 @@ private:
     void pathControl(DragPath& path, int32_t id);
     void loadPath(const DragPath& path);
     void replaceMedia(const std::string& dropped);
+    // The video window's record and still-picture buttons: the new video
+    // replaces the object's.
+    void recordVideo();
+    void editStills();
     // The label a media button shows while it has no media (the dialog's own).
     std::string emptyLabel(int32_t id) const;
     std::map<int32_t, std::string> emptyLabels_;

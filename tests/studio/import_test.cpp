@@ -39,6 +39,7 @@
 #include "studio/picture_chooser.h"
 #include "studio/still_list_editor.h"
 #include "studio_fixture.h"
+#include "studio_input.h"
 #include "ui/clipboard.h"
 #include "ui/control.h"
 #include "ui/platform.h"
@@ -47,6 +48,7 @@ namespace tavlin {
 namespace {
 
 using test::StudioTest;
+using test::whenShown;
 
 void writePicture(const std::string& path, int32_t w, int32_t h, uint32_t colour = 0xFF336699) {
     auto img = Image::create(w, h);
@@ -63,22 +65,6 @@ void ffmpegPicture(const std::string& path, int32_t w, int32_t h, const char* so
     std::string cmd = "ffmpeg -loglevel error -y -f lavfi -i " + std::string(source) + "=size=" + std::to_string(w) +
                       "x" + std::to_string(h) + " -frames:v 1 '" + path + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
-}
-
-// Waits for the window titled `title` to show, then runs `act` on it.
-void whenShown(const QString& title, std::function<void(Window*)> act) {
-    // Only the pending timer holds the poll, so it goes once the window was found.
-    auto poll = std::make_shared<std::function<void()>>();
-    std::weak_ptr<std::function<void()>> weak = poll;
-    *poll = [title, act, weak] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->isVisible() && w->windowTitle() == title) {
-                act(Window::FromWidget(w));
-                return;
-            }
-        if (auto again = weak.lock()) QTimer::singleShot(30, [again] { (*again)(); });
-    };
-    QTimer::singleShot(30, [poll] { (*poll)(); });
 }
 
 // The whole window, native controls included, beside the test program for a

@@ -3,6 +3,7 @@
 // carries, edits kept when the selection moves, media replaced (and shared),
 // jump targets, link windows, the drag path's looks, all undoable.
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "core/settings.h"
 #include "document/document.h"
@@ -21,13 +23,17 @@
 #include "document/event.h"
 #include "document/image_object.h"
 #include "document/media_resource.h"
+#include "document/video_object.h"
 #include "editor/editor_tools.h"
 #include "media/media_registry.h"
+#include "studio/capture_dialog.h"
 #include "studio/event_info_window.h"
 #include "studio/info_controls.h"
 #include "studio/info_windows.h"
 #include "studio/main_window.h"
 #include "studio/object_info_window.h"
+#include "studio/picture_chooser.h"
+#include "studio/still_list_editor.h"
 #include "studio/timeline_window.h"
 #include "studio_fixture.h"
 #include "studio_input.h"
@@ -98,6 +104,8 @@ protected:
                           list->visualItemRect(list->item(row)).center());
     }
 
+    static QString chooserTitle() { return QString::fromStdString(resources().StringCopy("openimage")); }
+
     std::unique_ptr<MainWindow> window;
 };
 
@@ -145,15 +153,19 @@ TEST_F(InfoWindowsTest, ObjectFieldsAreReadByTheirLeadingNumberClampedAndKeptWhe
     EXPECT_EQ(shownText(info::kWidth), "1");
 
     // One picture file used by both objects is one resource, published once.
+    // The chooser opens where the current picture is.
     size_t pictures = doc().imageResources.size();
-    prompts.opens.push_back(seaFile);
+    test::whenShown(chooserTitle(), [&](Window* w) {
+        EXPECT_EQ(static_cast<PictureChooser*>(w)->folder(), folderOf(skyFile));
+        test::pickPictures(w, scratch.path(), {"sea.png"});
+    });
     press(info::kMediaBox);
     EXPECT_EQ(sky->picture, sea->picture);
     EXPECT_EQ(qobject_cast<QPushButton*>(native(info::kMediaBox))->text(), "sea.png");
     EXPECT_LE(doc().imageResources.size(), pictures);
     // A file that is no picture: asked, ignored, nothing changes.
     std::string junk = scratch.write("junk.png", "not a picture at all");
-    prompts.opens.push_back(junk);
+    test::whenShown(chooserTitle(), [&](Window* w) { test::pickPictures(w, scratch.path(), {"junk.png"}); });
     prompts.choices.push_back(1);
     press(info::kMediaBox);
     ASSERT_EQ(prompts.questions.size(), 1u);
@@ -251,21 +263,122 @@ TEST_F(InfoWindowsTest, DragPathLooksAreSetAndRememberedForTheNextPath) {
     EXPECT_EQ(path->curveFlag, 1);
     EXPECT_FALSE(shown()->ControlById(info::kThumbRemove)->IsEnabled()) << "no thumbs yet";
 
+    // Several thumbs at once; one that is no picture is asked about and left out.
     std::string thumb = picture("thumb.png", 12, 12);
-    prompts.opens.push_back(thumb);
+    picture("thumb2.png", 16, 8);
+    scratch.write("broken.png", "not a picture");
+    test::whenShown(chooserTitle(), [&](Window* w) {
+        test::pickPictures(w, scratch.path(), {"thumb2.png", "broken.png", "thumb.png"});
+    });
+    prompts.choices.push_back(1);
     press(info::kThumbAdd);
-    ASSERT_EQ(path->thumbs.size(), 1u);
+    ASSERT_EQ(path->thumbs.size(), 2u);
+    EXPECT_EQ(path->thumbs[0]->name, thumb) << "in the chooser's sorted order";
+    EXPECT_EQ(path->thumbs[1]->name, scratch.file("thumb2.png"));
+    EXPECT_EQ(prompts.questions, std::vector<std::string>{text("e_cant_open", scratch.file("broken.png"))});
+    EXPECT_EQ(qobject_cast<QListWidget*>(native(info::kThumbList))->count(), 2);
     EXPECT_TRUE(shown()->ControlById(info::kThumbRemove)->IsEnabled());
-    prompts.opens.push_back(thumb);
+    test::whenShown(chooserTitle(), [&](Window* w) { test::pickPictures(w, scratch.path(), {"thumb.png"}); });
     press(info::kStatePicture + 0);
     EXPECT_EQ(path->statePictures[0], path->thumbs[0]) << "one file, one resource";
     test::saveShot(*shown(), "info_dm");
+    // Adding thumbs is one step to undo.
+    doc().undo();
+    doc().undo();
+    ASSERT_EQ(doc().objects.size(), 1u);
+    ASSERT_EQ(doc().objects[0]->kind(), kDragPath);
+    EXPECT_TRUE(static_cast<DragPath&>(*doc().objects[0]).thumbs.empty());
 
     auto* next = static_cast<DragPath*>(MediaObject::create(doc(), kDragPath).release());
     std::unique_ptr<MediaObject> owned(next);
     EXPECT_EQ(next->grabLimit, 10);
     EXPECT_EQ(next->stateWidths[1], 5);
     EXPECT_EQ(next->curveFlag, 1);
+}
+
+// The video window's record and still-picture buttons put a new video in
+// place of the object's; a list made by the editor is edited in place, no
+// other video ever is.
+TEST_F(InfoWindowsTest, RecordedAndStillPictureVideosReplaceTheObjectsVideo) {
+    if (!findVideoFormat("x.avi")) registerVideoFormats();
+    settings().Set("tmp_dir", scratch.file("tmp"));
+    settings().Set("capture_format", "lavfi");
+    settings().Set("capture_device", "testsrc=size=96x64:rate=25");
+    std::unique_ptr<MediaObject> owned = MediaObject::create(doc(), kVideoObject);
+    owned->ranges = {{0, 9}};
+    owned->setRect(0, 0, 50, 40);
+    auto* video = static_cast<VideoObject*>(doc().addObject(std::move(owned)));
+    window->openInfoWindow(*video);
+    ASSERT_EQ(shown()->dialogName(), "infovideo");
+    const QString stillsTitle = "Video from Still Pictures";
+    auto editorOf = [](Window* w) {
+        auto* editor = dynamic_cast<StillListEditor*>(w);
+        EXPECT_NE(editor, nullptr);
+        return editor;
+    };
+
+    // Without a video the editor starts a new list in the temporary folder.
+    std::string a = picture("a.png", 64, 48), b = picture("b.png", 64, 48), c = picture("c.png", 64, 48);
+    const std::string list = scratch.file("tmp/vn0.txt");
+    test::whenShown(stillsTitle, [&](Window* w) {
+        StillListEditor* editor = editorOf(w);
+        EXPECT_EQ(editor->outputPath(), list);
+        editor->insertPictures({a, b});
+        editor->OnControl(StillListEditor::kOk);
+    });
+    press(info::kStillPictures);
+    ASSERT_NE(video->video, nullptr);
+    EXPECT_EQ(video->video->name, list);
+    EXPECT_EQ(video->video->video->frameCount, 2);
+    EXPECT_EQ(qobject_cast<QPushButton*>(native(info::kMediaBox))->text(), "vn0.txt");
+
+    // Its own list opens again and, rewritten in the same second, is read again.
+    test::whenShown(stillsTitle, [&](Window* w) {
+        StillListEditor* editor = editorOf(w);
+        EXPECT_EQ(editor->outputPath(), list);
+        EXPECT_EQ(editor->pictures(), (std::vector<std::string>{a, b}));
+        editor->insertPictures({c});
+        editor->OnControl(StillListEditor::kOk);
+    });
+    press(info::kStillPictures);
+    EXPECT_EQ(video->video->name, list);
+    EXPECT_EQ(video->video->video->frameCount, 3);
+    EXPECT_EQ(doc().videoResources.size(), 1u);
+
+    // A recording takes its place; the temporary folder is where it was made.
+    test::whenShown("Capture", [](Window* w) {
+        auto* capture = dynamic_cast<CaptureDialog*>(w);
+        ASSERT_NE(capture, nullptr);
+        capture->OnControl(CaptureDialog::kStart);
+        QTimer::singleShot(500, [capture] { capture->OnClose(); });
+    });
+    press(info::kRecord);
+    const std::string recorded = scratch.file("tmp/nv0.avi");
+    ASSERT_NE(video->video, nullptr);
+    EXPECT_EQ(video->video->name, recorded);
+    EXPECT_GT(video->video->video->frameCount, 0);
+    EXPECT_EQ(settings().Get("tmp_dir"), scratch.file("tmp"));
+    test::saveShot(*shown(), "info_video_recorded");
+
+    // The recording is never opened as a list (OK would write over it): the
+    // editor gets a new one, and cancelling it changes nothing.
+    const auto bytes = std::filesystem::file_size(recorded);
+    test::whenShown(stillsTitle, [&](Window* w) {
+        StillListEditor* editor = editorOf(w);
+        EXPECT_EQ(editor->outputPath(), scratch.file("tmp/vn1.txt"));
+        EXPECT_TRUE(editor->pictures().empty());
+        editor->OnControl(StillListEditor::kCancel);
+    });
+    press(info::kStillPictures);
+    EXPECT_EQ(video->video->name, recorded);
+    EXPECT_EQ(std::filesystem::file_size(recorded), bytes);
+
+    // Each replacement undoes to the video before it.
+    doc().undo();
+    ASSERT_EQ(doc().objects.size(), 1u);
+    auto& before = static_cast<VideoObject&>(*doc().objects[0]);
+    ASSERT_NE(before.video, nullptr);
+    EXPECT_EQ(before.video->name, list);
 }
 
 // The shipped descriptions carry every control the windows rely on, of the

@@ -5,6 +5,8 @@
 // the windows for looking at afterwards.
 
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,11 +14,14 @@
 #include <QMouseEvent>
 #include <QPoint>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include "base/paths.h"
 #include "studio/main_window.h"
+#include "studio/picture_chooser.h"
 #include "studio/toolbox_window.h"
+#include "ui/control.h"
 
 namespace tavlin::test {
 
@@ -76,6 +81,48 @@ inline void saveShot(Window& window, const std::string& name) {
     const char* dir = std::getenv("TAVLIN_SHOT_DIR");
     if (!dir || !*dir) return;
     window.widget()->grab().save(QString::fromStdString(joinPath(dir, name + ".png")), "PNG");
+}
+
+// Waits for the window titled `title` to show (a modal one opened by what
+// the test does next), then runs `act` on it.
+inline void whenShown(const QString& title, std::function<void(Window*)> act) {
+    // Only the pending timer holds the poll, so it goes once the window was found.
+    auto poll = std::make_shared<std::function<void()>>();
+    std::weak_ptr<std::function<void()>> weak = poll;
+    *poll = [title, act, weak] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->windowTitle() == title) {
+                act(Window::FromWidget(w));
+                return;
+            }
+        if (auto again = weak.lock()) QTimer::singleShot(30, [again] { (*again)(); });
+    };
+    QTimer::singleShot(30, [poll] { (*poll)(); });
+}
+
+// In an open picture chooser: shows `folder`, selects the pictures `names`
+// (Control adds each after the first) and presses "OK".
+inline void pickPictures(Window* window, const std::string& folder, const std::vector<std::string>& names) {
+    auto* chooser = dynamic_cast<PictureChooser*>(window);
+    ASSERT_NE(chooser, nullptr);
+    chooser->showFolder(folder);
+    int32_t control = 0;
+    for (const std::string& name : names) {
+        const auto& entries = chooser->entries();
+        size_t at = 0;
+        while (at < entries.size() && entries[at].name != name) ++at;
+        int32_t cell = int32_t(at) - chooser->slider()->position() * PictureChooser::kColumns;
+        if (at == entries.size() || cell < 0 || cell >= PictureChooser::kColumns * PictureChooser::kRows) {
+            ADD_FAILURE() << name << " is not in view";
+            chooser->OnControl(PictureChooser::kCancelId);  // the test goes on rather than hangs
+            return;
+        }
+        chooser->OnLeftDown(PictureChooser::kCell * (cell % PictureChooser::kColumns) + 50,
+                            PictureChooser::kGridY + PictureChooser::kCell * (cell / PictureChooser::kColumns) + 50,
+                            control);
+        control = 2;
+    }
+    chooser->OnControl(PictureChooser::kOkId);
 }
 
 }  // namespace tavlin::test
