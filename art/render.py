@@ -78,6 +78,12 @@ for state in "nprd":
 picture("aboutlogo", "aboutlogo.png", (64, 64), "icon", DIALOG_FACE)
 picture("tavlinlogo", "tavlinlogo.jpg", (480, 300), "jpeg", (0, 0, 0))
 
+# Pictures also rendered at twice their size, as NAME@2x.png, for screens
+# with two device pixels per unit; the program falls back to the plain file.
+DOUBLED = ("bplaymode", "beditmode", "binsvideo", "binsimage", "bdrawplaybtn",
+           "bdrawbtn", "bsetin", "bsetout", "bdrawpath", "bdrawoval",
+           "bdrawvline", "bdrawhline", "bflippath")
+
 ALPHA_THRESHOLD = 100
 
 
@@ -178,8 +184,11 @@ def settle(pixels, mode, background):
     return out
 
 
-def render(source):
+def render(source, factor=1):
     out, (w, h), mode, background = PICTURES[source]
+    if factor != 1:
+        stem, ext = os.path.splitext(out)
+        out, w, h = "%s@%dx%s" % (stem, factor, ext), w * factor, h * factor
     svg = os.path.join(SVG, source + ".svg")
     with tempfile.TemporaryDirectory() as tmp:
         raw = os.path.join(tmp, "raw.png")
@@ -203,6 +212,8 @@ def main(names):
         if name not in PICTURES:
             sys.exit("unknown picture source: " + name)
         render(name)
+        if name in DOUBLED:
+            render(name, 2)
 
 
 if __name__ == "__main__":

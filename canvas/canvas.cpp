@@ -9,6 +9,7 @@
 #include <QPolygon>
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <tuple>
 
@@ -60,13 +61,17 @@ struct Painter {
 
 }  // namespace
 
-Canvas::Canvas(int32_t w, int32_t h) : image_(std::max(w, 1), std::max(h, 1)) {}
+Canvas::Canvas(int32_t w, int32_t h, int32_t scale)
+    : image_(std::max(w, 1) * std::clamp(scale, 1, 4), std::max(h, 1) * std::clamp(scale, 1, 4)),
+      scale_(std::clamp(scale, 1, 4)) {}
 
 Canvas::~Canvas() = default;
 
 QImage Canvas::qimage() {
-    return QImage(reinterpret_cast<uchar*>(image_.pixels.data()), image_.width, image_.height,
-                  image_.width * 4, QImage::Format_ARGB32);
+    QImage q(reinterpret_cast<uchar*>(image_.pixels.data()), image_.width, image_.height, image_.width * 4,
+             QImage::Format_ARGB32);
+    if (scale_ > 1) q.setDevicePixelRatio(scale_);
+    return q;
 }
 
 const QFont& Canvas::font() const { return (font_ ? font_ : DefaultFont())->qfont; }
@@ -74,8 +79,11 @@ const QFont& Canvas::font() const { return (font_ ? font_ : DefaultFont())->qfon
 uint32_t Canvas::FaceColour() { return 0xF0F0F0; }
 
 void Canvas::FillRect(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour) {
-    int32_t x0 = std::max(x, 0), y0 = std::max(y, 0);
-    int32_t x1 = std::min<int64_t>(int64_t(x) + w, image_.width), y1 = std::min<int64_t>(int64_t(y) + h, image_.height);
+    const int64_t s = scale_;
+    int32_t x0 = int32_t(std::clamp<int64_t>(x * s, 0, image_.width));
+    int32_t y0 = int32_t(std::clamp<int64_t>(y * s, 0, image_.height));
+    int32_t x1 = int32_t(std::clamp<int64_t>((int64_t(x) + w) * s, 0, image_.width));
+    int32_t y1 = int32_t(std::clamp<int64_t>((int64_t(y) + h) * s, 0, image_.height));
     uint32_t px = 0xFF000000u | (colour & 0xFFFFFF);
     for (int32_t yy = y0; yy < y1; ++yy) std::fill(image_.row(yy) + x0, image_.row(yy) + std::max(x0, x1), px);
 }
@@ -140,6 +148,13 @@ Point Canvas::MeasureText(const std::string& text) {
 
 void Canvas::DrawImage(int32_t x, int32_t y, int32_t w, int32_t h, const Image& img) {
     if (img.empty() || w <= 0 || h <= 0) return;
+    if (scale_ > 1) {
+        // In pixels from here on; a picture made for this density is not rescaled.
+        if (int64_t(w) * scale_ > 1 << 20 || int64_t(h) * scale_ > 1 << 20) return;
+        x = int32_t(std::clamp<int64_t>(int64_t(x) * scale_, INT32_MIN / 2, INT32_MAX / 2));
+        y = int32_t(std::clamp<int64_t>(int64_t(y) * scale_, INT32_MIN / 2, INT32_MAX / 2));
+        w *= scale_, h *= scale_;
+    }
     std::unique_ptr<Image> scaled;
     const Image* src = &img;
     if (img.width != w || img.height != h) {
@@ -163,6 +178,19 @@ void Canvas::DrawImage(int32_t x, int32_t y, int32_t w, int32_t h, const Image& 
 }
 
 void Canvas::CopyCanvas(int32_t dx, int32_t dy, const Canvas& src, int32_t sx, int32_t sy, int32_t w, int32_t h) {
+    if (src.scale_ != scale_) {
+        StretchCanvas(dx, dy, w, h, src, sx, sy, w, h);
+        return;
+    }
+    if (scale_ > 1) {
+        const int64_t s = scale_;
+        dx = int32_t(std::clamp<int64_t>(dx * s, INT32_MIN, INT32_MAX));
+        dy = int32_t(std::clamp<int64_t>(dy * s, INT32_MIN, INT32_MAX));
+        sx = int32_t(std::clamp<int64_t>(sx * s, INT32_MIN, INT32_MAX));
+        sy = int32_t(std::clamp<int64_t>(sy * s, INT32_MIN, INT32_MAX));
+        w = int32_t(std::clamp<int64_t>(w * s, 0, image_.width));
+        h = int32_t(std::clamp<int64_t>(h * s, 0, image_.height));
+    }
     for (int32_t yy = 0; yy < h; ++yy) {
         int32_t ty = dy + yy, fy = sy + yy;
         if (ty < 0 || ty >= image_.height || fy < 0 || fy >= src.image_.height) continue;
@@ -177,6 +205,26 @@ void Canvas::CopyCanvas(int32_t dx, int32_t dy, const Canvas& src, int32_t sx, i
 void Canvas::StretchCanvas(int32_t x, int32_t y, int32_t w, int32_t h, const Canvas& src, int32_t sx, int32_t sy,
                            int32_t sw, int32_t sh) {
     if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return;
+    if (src.scale_ < scale_) {
+        // A picture of fewer pixels per unit (the stage) is enlarged smoothly
+        // rather than in blocks.
+        QImage from(reinterpret_cast<const uchar*>(src.image_.pixels.data()), src.image_.width, src.image_.height,
+                    src.image_.width * 4, QImage::Format_ARGB32);
+        Painter pt(*this);
+        pt.p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        pt.p.drawImage(
+            QRectF(x, y, w, h), from,
+            QRectF(double(sx) * src.scale_, double(sy) * src.scale_, double(sw) * src.scale_, double(sh) * src.scale_));
+        return;
+    }
+    if (scale_ > 1 || src.scale_ > 1) {
+        // Nearest pixel, in pixels of each side.
+        auto px = [](int32_t v, int32_t s) {
+            return int32_t(std::clamp<int64_t>(int64_t(v) * s, INT32_MIN, INT32_MAX));
+        };
+        x = px(x, scale_), y = px(y, scale_), w = px(w, scale_), h = px(h, scale_);
+        sx = px(sx, src.scale_), sy = px(sy, src.scale_), sw = px(sw, src.scale_), sh = px(sh, src.scale_);
+    }
     for (int32_t yy = 0; yy < h; ++yy) {
         int32_t ty = y + yy;
         if (ty < 0 || ty >= image_.height) continue;
@@ -195,7 +243,7 @@ void Canvas::StretchCanvas(int32_t x, int32_t y, int32_t w, int32_t h, const Can
 std::unique_ptr<Image> Canvas::CanvasToImage() const { return std::make_unique<Image>(image_); }
 
 void Canvas::Resize(int32_t w, int32_t h) {
-    Image grown(std::max(w, 1), std::max(h, 1));
+    Image grown(std::max(w, 1) * scale_, std::max(h, 1) * scale_);
     for (int32_t yy = 0; yy < std::min(grown.height, image_.height); ++yy)
         std::copy(image_.row(yy), image_.row(yy) + std::min(grown.width, image_.width), grown.row(yy));
     image_ = std::move(grown);

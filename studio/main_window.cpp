@@ -356,6 +356,8 @@ void MainWindow::Redraw() {
     // Every change to the document ends in a redraw; what the menu offers
     // follows it.
     UpdateCommands();
+    // So do the tool box's greyed buttons.
+    refreshToolbox();
 }
 
 void MainWindow::drawSelectionMarks() {

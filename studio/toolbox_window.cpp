@@ -8,7 +8,9 @@
 
 #include <chrono>
 
+#include "base/paths.h"
 #include "document/document.h"
+#include "media/media_registry.h"
 #include "editor/editor_tools.h"
 #include "core/prompts.h"
 #include "core/resource_folder.h"
@@ -116,8 +118,18 @@ std::unique_ptr<ToolboxWindow> ToolboxWindow::Create(Window* owner, EditorView& 
 ToolboxWindow::ToolboxWindow(Window* owner, EditorView& view, int32_t x, int32_t y,
                              std::array<const Image*, kButtonCount> pictures)
     : Window(owner, x, y, kClientWidth, kClientHeight, kToolWindow), view_(view), pictures_(pictures) {
-    for (int32_t i = 0; i < kButtonCount; ++i)
-        if (!ButtonAvailable(i)) greyed_[size_t(i)] = greyedCopy(*pictures_[size_t(i)]);
+    for (int32_t i = 0; i < kButtonCount; ++i) {
+        greyed_[size_t(i)] = greyedCopy(*pictures_[size_t(i)]);
+        if (canvas()->scale() < 2) continue;
+        // "name@2x.png" beside "name.png"; without it the plain picture is enlarged.
+        std::string name = kButtons[i].picture;
+        name.insert(name.size() - 4, "@2x");
+        auto doubled = readImage(joinPath(resources().Path(), name));
+        const Image& plain = *pictures_[size_t(i)];
+        if (!doubled || doubled->width != 2 * plain.width || doubled->height != 2 * plain.height) continue;
+        doubledGreyed_[size_t(i)] = greyedCopy(*doubled);
+        doubled_[size_t(i)] = std::move(doubled);
+    }
     clock_ = [] {
         return int64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
                            std::chrono::steady_clock::now().time_since_epoch())
@@ -151,20 +163,45 @@ bool ToolboxWindow::DrawnPressed(int32_t index) const {
     return false;
 }
 
+const char* ToolboxWindow::WhyGreyed(int32_t index) const {
+    if (!ButtonAvailable(index)) return "";
+    const Document* doc = view_.document();
+    if (!doc) return "greyed_no_document";
+    if (index == kFlipPathButton) {
+        for (const auto& o : doc->objects)
+            if (o->selected && o->kind() == kDragPath) return "";
+        return "greyed_no_path_selected";
+    }
+    return "";
+}
+
+std::string ToolboxWindow::HintFor(int32_t index) const {
+    std::string hint = resources().StringCopy(ButtonHint(index));
+    const char* why = WhyGreyed(index);
+    if (*why) hint += " (" + resources().StringCopy(why) + ")";
+    return hint;
+}
+
 void ToolboxWindow::drawButton(int32_t index) {
     Canvas& back = *canvas();
     int32_t x = 0, y = 0;
     ButtonOrigin(index, &x, &y);
-    const Image& picture = greyed_[size_t(index)] ? *greyed_[size_t(index)] : *pictures_[size_t(index)];
+    const bool greyed = *WhyGreyed(index) != 0;
+    const Image& plain = *pictures_[size_t(index)];
+    const Image* picture = greyed ? greyed_[size_t(index)].get() : &plain;
+    if (back.scale() == 2 && doubled_[size_t(index)])
+        picture = greyed ? doubledGreyed_[size_t(index)].get() : doubled_[size_t(index)].get();
+    // Placed by the plain picture's size in units, whatever its pixels.
+    const int32_t pw = plain.width, ph = plain.height;
     const int32_t w = kButtonWidth, h = kButtonHeight;
-    if (DrawnPressed(index)) {
+    if (DrawnPressed(index) && !greyed) {
         back.FillRect(x, y, w, h, kPressedFace);
-        back.DrawImage(x + 1, y + 1, picture.width, picture.height, picture);
+        back.DrawImage(x + 1, y + 1, pw, ph, *picture);
         back.Line(x, y, x + w - 1, y, kFrame);
         back.Line(x, y, x, y + h - 1, kFrame);
     } else {
         back.FillRect(x, y, w, h, kBackground);
-        back.DrawImage(x, y, picture.width, picture.height, picture);
+        back.DrawImage(x, y, pw, ph, *picture);
         back.Line(x, y, x + w - 1, y, kHighlight);
         back.Line(x, y, x, y + h - 1, kHighlight);
         back.Line(x, y + h - 1, x + w - 1, y + h - 1, kShadow);
@@ -179,6 +216,10 @@ void ToolboxWindow::Redraw() {
     if (!back) return;
     back->FillRect(0, 0, back->width(), back->height(), kBackground);
     for (int32_t i = 0; i < kButtonCount; ++i) drawButton(i);
+    // The cell after the last button is a hole in the tray, not a blank button.
+    int32_t x = 0, y = 0;
+    ButtonOrigin(kButtonCount, &x, &y);
+    back->FillRect(x, y, kClientWidth - x, kClientHeight - y, kEmptyCell);
     Refresh();
 }
 
@@ -186,7 +227,8 @@ void ToolboxWindow::OnLeftDown(int32_t x, int32_t y, int32_t) {
     hideHint();
     hintDone_ = true;  // no hint again until the pointer moves
     int32_t button = ButtonAt(x, y);
-    if (!ButtonAvailable(button)) return;
+    // A greyed button takes no press; its hint says why.
+    if (!ButtonAvailable(button) || *WhyGreyed(button)) return;
     held_ = button;
     heldInside_ = true;
     Redraw();
@@ -270,7 +312,7 @@ void ToolboxWindow::Idle() {
 }
 
 void ToolboxWindow::showHint(int32_t button) {
-    hintText_ = resources().StringCopy(ButtonHint(button));
+    hintText_ = HintFor(button);
     if (!hint_ || !hint_->exists()) {
         hint_ = std::make_unique<Window>(this, restX_, restY_, 1, 1, kPopupWindow);
         // A hint must not take the keyboard from the window being worked in.

@@ -27,6 +27,8 @@ public:
     static constexpr int32_t kClientWidth = 51;
     static constexpr int32_t kClientHeight = 156;
     static constexpr uint32_t kBackground = 0xE6E6E6;
+    // The cell after the last button: darker, so it does not read as a blank button.
+    static constexpr uint32_t kEmptyCell = 0xA8A8A8;
     // How long the pointer must rest on a button before its hint shows.
     static constexpr int64_t kHintDelayMs = 1000;
 
@@ -40,6 +42,11 @@ public:
     static int32_t ButtonAt(int32_t x, int32_t y);
     // Buttons that have no action in this build (the media imports).
     static bool ButtonAvailable(int32_t index);
+    // Why a button cannot act now, as a string id ("" when it can): greyed
+    // buttons say so in their hint.
+    const char* WhyGreyed(int32_t index) const;
+    // The hint a button shows now, with the reason when it is greyed.
+    std::string HintFor(int32_t index) const;
 
     // A hidden tool box at (x, y) in the owner's client coordinates, acting on
     // `view`; null, after the "e_no_button" message, when a picture is missing.
@@ -79,8 +86,12 @@ private:
 
     EditorView& view_;
     std::array<const Image*, kButtonCount> pictures_{};
-    // Greyed copies for the buttons without an action.
+    // Greyed copies of the pictures, for buttons that cannot act.
     std::array<std::unique_ptr<Image>, kButtonCount> greyed_;
+    // The pictures at twice the size, for a back buffer of two pixels per
+    // unit (null where the resource folder has none), and their greyed copies.
+    std::array<std::unique_ptr<Image>, kButtonCount> doubled_;
+    std::array<std::unique_ptr<Image>, kButtonCount> doubledGreyed_;
     int32_t held_ = -1;      // button under a press, -1 when none
     bool heldInside_ = false;  // the pointer is still over the held button
     int32_t resting_ = -1;   // button under the pointer

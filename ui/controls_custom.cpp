@@ -21,6 +21,9 @@ namespace {
 void drawShifted(Canvas& canvas, const Image& image, int32_t x, int32_t y, int32_t w, int32_t h, int32_t dx,
                  int32_t dy) {
     if (image.empty() || w <= 0 || h <= 0) return;
+    // In pixels of the back buffer.
+    const int32_t s = canvas.scale();
+    x *= s, y *= s, w *= s, h *= s, dx *= s, dy *= s;
     std::unique_ptr<Image> scaled;
     const Image* src = &image;
     if (image.width != w || image.height != h) {
@@ -70,11 +73,13 @@ void ImageButton::SetImages(const Image* normal, const Image* pressed, const Ima
 void ImageButton::Paint(Canvas& canvas, int32_t x, int32_t y, int32_t w, int32_t h) {
     if (w <= 0 || h <= 0) return;
     if (!background_) {
-        background_ = std::make_unique<Image>(w, h);
+        // Kept at the back buffer's own density.
+        const int32_t s = canvas.scale();
+        background_ = std::make_unique<Image>(w * s, h * s);
         const Image& src = canvas.image();
-        for (int32_t yy = 0; yy < h; ++yy)
-            for (int32_t xx = 0; xx < w; ++xx)
-                if (src.contains(x + xx, y + yy)) background_->at(xx, yy) = src.at(x + xx, y + yy);
+        for (int32_t yy = 0; yy < h * s; ++yy)
+            for (int32_t xx = 0; xx < w * s; ++xx)
+                if (src.contains(x * s + xx, y * s + yy)) background_->at(xx, yy) = src.at(x * s + xx, y * s + yy);
     }
     canvas.DrawImage(x, y, w, h, *background_);
     if (!normal_) {

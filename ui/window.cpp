@@ -23,6 +23,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 
@@ -161,7 +162,14 @@ protected:
         QPainter p(this);
         if (window_ && window_->canvas()) {
             QImage img = window_->canvas()->qimage();
-            p.drawImage(ev->rect().topLeft(), img, ev->rect());
+            const int32_t s = window_->canvas()->scale();
+            if (s == 1) {
+                p.drawImage(ev->rect().topLeft(), img, ev->rect());
+            } else {
+                const QRect r = ev->rect();
+                p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+                p.drawImage(QRectF(r), img, QRectF(r.x() * s, r.y() * s, r.width() * s, r.height() * s));
+            }
         }
     }
     void resizeEvent(QResizeEvent* ev) override {
@@ -403,8 +411,19 @@ Window::Window(Window* owner, int32_t x, int32_t y, int32_t w, int32_t h, int32_
         y = g.y();
     }
     frame_->move(x, y);
+    // On a high-density screen the back buffer has a pixel for every device
+    // pixel, so that text and lines are drawn sharp rather than enlarged.
+    if (int32_t scale = ScaleForRatio(clientWidget_->devicePixelRatioF()); scale != canvas_->scale())
+        canvas_ = std::make_unique<Canvas>(w, h, scale);
     ResizeClient(w, h);
     frame_->hide();
+}
+
+int32_t Window::ScaleForRatio(double ratio) {
+    // Whole pixels per unit; a fractional ratio rounds up and Qt scales the
+    // rest down smoothly.
+    if (!(ratio > 1.0)) return 1;
+    return std::clamp(int32_t(std::ceil(ratio - 0.01)), 1, 4);
 }
 
 Window::~Window() {

@@ -123,7 +123,10 @@ public:
     // Destroys the platform window (the object stays); harmless when repeated.
     void Destroy();
 
-    // The back buffer (client size, or larger after the window shrank).
+    // Back-buffer pixels per unit for a device pixel ratio (1 up to 4).
+    static int32_t ScaleForRatio(double ratio);
+    // The back buffer (client size, or larger after the window shrank), with
+    // as many pixels per unit as the screen has (Canvas::scale()).
     Canvas* canvas() { return canvas_.get(); }
     const Canvas* canvas() const { return canvas_.get(); }
     Window* owner() const { return owner_; }

@@ -103,6 +103,7 @@ std::set<std::string> expectedStringIds() {
         "recover?", "recovery_time", "b_restore", "b_keep_later", "b_discard", "e_recovery_damaged",
         "e_autosave",
         "status_frame", "status_of", "status_zoom", "status_edit", "status_play", "e_no_browser",
+        "greyed_no_document", "greyed_no_path_selected",
     };
     for (const char* button : kToolboxButtons) ids.insert(std::string("hint_") + button);
     return ids;

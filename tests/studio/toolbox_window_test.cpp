@@ -83,7 +83,7 @@ TEST_F(ToolboxTest, ButtonsSitInThreeGroupsInsideTheWindow) {
     EXPECT_EQ(rgb(0, 0), 0x000000u) << "each button is framed";
     EXPECT_EQ(rgb(10, 23), ToolboxWindow::kBackground);
     EXPECT_EQ(rgb(25, 155), 0x000000u) << "the last frame ends on the bottom row";
-    EXPECT_EQ(rgb(50, 155), ToolboxWindow::kBackground) << "beside the last button, nothing";
+    EXPECT_EQ(rgb(50, 155), ToolboxWindow::kEmptyCell) << "beside the last button a hole, not a blank button";
 
     // Placed left of the main window, tops aligned.
     int32_t mx = 0, my = 0, tx = 0, ty = 0, tw = 0;
@@ -226,6 +226,80 @@ TEST_F(ToolboxTest, TheHintShowsAfterASecondOfRestAndGoesWithThePointer) {
     now += 5000;
     window->Idle();
     EXPECT_FALSE(box->hintShown());
+}
+
+// Whether a button's picture is drawn washed out: light greys only.
+bool drawnGrey(const ToolboxWindow& box, int32_t button) {
+    int32_t x = 0, y = 0;
+    ToolboxWindow::ButtonOrigin(button, &x, &y);
+    const Image& img = box.canvas()->image();
+    for (int32_t yy = y + 1; yy < y + ToolboxWindow::kButtonHeight - 1; ++yy)
+        for (int32_t xx = x + 1; xx < x + ToolboxWindow::kButtonWidth - 1; ++xx) {
+            uint32_t p = img.at(xx, yy);
+            if ((p >> 16 & 0xFF) != (p & 0xFF) || (p >> 8 & 0xFF) != (p & 0xFF) || (p & 0xFF) < 0x99) return false;
+        }
+    return true;
+}
+
+TEST_F(ToolboxTest, GreyedButtonsSayWhyInTheirHintAndTakeNoPress) {
+    ToolboxWindow* box = window->ShowToolbox();
+    ASSERT_NE(box, nullptr);
+    Document& doc = *window->doc();
+    const std::string flip = text("hint_bflippath");
+    const std::string noPath = flip + " (" + text("greyed_no_path_selected") + ")";
+
+    // Nothing selected: only the flip is greyed, and its resting hint says why.
+    for (int32_t i = 0; i < ToolboxWindow::kButtonCount; ++i) {
+        EXPECT_EQ(drawnGrey(*box, i), i == 12) << i;
+        EXPECT_EQ(*box->WhyGreyed(i) != 0, i == 12) << i;
+    }
+    int64_t now = 0;
+    box->SetClock([&now] { return now; });
+    QPoint at = centre(12);
+    box->RouteMouseMove(at.x(), at.y(), 0);
+    now += 1000;
+    window->Idle();
+    ASSERT_TRUE(box->hintShown());
+    EXPECT_EQ(box->hintText(), noPath);
+    EXPECT_FALSE(box->DrawnPressed(12));
+    QTest::mousePress(box->client(), Qt::LeftButton, Qt::NoModifier, at);
+    EXPECT_FALSE(box->DrawnPressed(12)) << "a greyed button is not pushed in";
+    QTest::mouseRelease(box->client(), Qt::LeftButton, Qt::NoModifier, at);
+
+    // A path drawn and selected through the menu: the flip comes alive with
+    // the main window's redraw, and acts.
+    click(*box, 10);
+    QWidget* stage = window->client();
+    QTest::mousePress(stage, Qt::LeftButton, Qt::NoModifier, QPoint(60, 30));
+    for (int i = 1; i <= 5; ++i) QTest::mouseMove(stage, QPoint(60, 30 + 20 * i));
+    QTest::mouseRelease(stage, Qt::LeftButton, Qt::NoModifier, QPoint(60, 130));
+    ASSERT_EQ(doc.objects.size(), 1u);
+    window->Command(kCmdSelectAll);
+    ASSERT_TRUE(doc.objects[0]->selected);
+    EXPECT_FALSE(drawnGrey(*box, 12));
+    EXPECT_EQ(box->HintFor(12), flip);
+    const auto& path = static_cast<const DragPath&>(*doc.objects[0]);
+    int32_t firstY = path.path.points().front().y;
+    click(*box, 12);
+    EXPECT_NE(path.path.points().front().y, firstY) << "the flip acted";
+    window->Command(kCmdSelectNone);
+    EXPECT_TRUE(drawnGrey(*box, 12));
+
+    // Without a document every button is greyed and says so.
+    window->Destroy();
+    window = std::make_unique<MainWindow>(80, 40, 400, 400);
+    window->Show(true);
+    ASSERT_EQ(window->doc(), nullptr);
+    box = window->ShowToolbox();
+    ASSERT_NE(box, nullptr);
+    const std::string noDocument = " (" + text("greyed_no_document") + ")";
+    for (int32_t i = 0; i < ToolboxWindow::kButtonCount; ++i) {
+        EXPECT_TRUE(drawnGrey(*box, i)) << i;
+        EXPECT_EQ(box->HintFor(i), text(ToolboxWindow::ButtonHint(i)) + noDocument) << i;
+    }
+    click(*box, 1);
+    EXPECT_FALSE(box->DrawnPressed(1));
+    EXPECT_EQ(window->doc(), nullptr);
 }
 
 TEST_F(ToolboxTest, TheMenuBringsTheClosedToolboxBack) {
