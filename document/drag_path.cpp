@@ -190,6 +190,14 @@ bool DragPath::read(ProjectReader& in) {
     // Files from before the grab-from-thumb option load with it off.
     grabFromThumb = 0;
     if (!MediaObject::read(in)) return false;
+    // A path without a size of its own takes its first state picture's,
+    // whichever order the block's records came in.
+    for (const ImageResource* picture : statePictures) {
+        const Image* img = imageOf(picture);
+        if (!img || width != 0 || height != 0) continue;
+        width = img->width;
+        height = img->height;
+    }
     if (count() >= 2) {
         thumbX = path.point(0)->x;
         thumbY = path.point(0)->y;
@@ -215,8 +223,9 @@ int32_t DragPath::readOwn(ProjectReader& in) {
         } else if (head == "ODMW") {
             if (slot) stateWidths[size_t(s)] = valueInt(value);
         } else if (slot && !value.empty()) {
+            // Sized once the whole block is read (see read).
             ImageResource* r = asImage(document->resolveMedia(MediaKind::Image, std::string(value)));
-            if (r) setStatePicture(s, r);
+            if (r) statePictures[size_t(s)] = r;
         }
         return 1;
     }
