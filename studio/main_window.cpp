@@ -698,6 +698,16 @@ int32_t MainWindow::Open(const std::string& given, int32_t dropX, int32_t dropY)
     return 1;
 }
 
+int32_t MainWindow::adoptConverted(std::unique_ptr<Document> loaded, const std::string& path) {
+    if (!CloseDocument()) return 0;
+    loaded->setFileName(std::filesystem::path(path).replace_extension(".tvl").string());
+    AttachDocument(std::move(loaded));
+    setEditMode(*this, true);
+    Redraw();
+    UpdateTitle();
+    return 1;
+}
+
 int32_t MainWindow::OpenContent(const std::string& path) {
     // Read into a document of its own first, so a damaged file leaves the
     // open document as it was.
@@ -707,13 +717,7 @@ int32_t MainWindow::OpenContent(const std::string& path) {
         showCantOpen(path, result.reason);
         return 0;
     }
-    if (!CloseDocument()) return 0;
-    loaded->setFileName(std::filesystem::path(path).replace_extension(".tvl").string());
-    AttachDocument(std::move(loaded));
-    setEditMode(*this, true);
-    Redraw();
-    UpdateTitle();
-    return 1;
+    return adoptConverted(std::move(loaded), path);
 }
 
 int32_t MainWindow::OpenSideFormat(const std::string& path) {
@@ -724,13 +728,7 @@ int32_t MainWindow::OpenSideFormat(const std::string& path) {
         showCantOpen(path, result.reason());
         return 0;
     }
-    if (!CloseDocument()) return 0;
-    loaded->setFileName(std::filesystem::path(path).replace_extension(".tvl").string());
-    AttachDocument(std::move(loaded));
-    setEditMode(*this, true);
-    Redraw();
-    UpdateTitle();
-    return 1;
+    return adoptConverted(std::move(loaded), path);
 }
 
 int32_t MainWindow::Save() {

@@ -132,6 +132,9 @@ public:
     void placeToolbox();
     // Puts the timeline directly below this window, left edges aligned.
     void placeTimeline();
+    // Replaces the document (after asking to save it) with one converted from
+    // the file at `path`, named after it with ".tvl", in edit mode.
+    int32_t adoptConverted(std::unique_ptr<Document> loaded, const std::string& path);
     // Media imports come with their own commands; until then they refuse.
     virtual int32_t ImportMedia(OpenKind kind, const std::string& path, int32_t dropX, int32_t dropY);
     // A published content file rebuilt as a new document named after it with ".tvl".
